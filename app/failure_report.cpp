@@ -1,0 +1,39 @@
+#include "app/failure_report.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/exceptions.h"
+#include "platform/hex.h"
+
+namespace lumera {
+
+std::string FormatFailureReport(const TFailure& failure, std::string_view module) {
+  const std::string& message = failure.Message;
+  const bool needsPeriod = !message.empty() && message.back() != '.';
+  return "Exception " + failure.ClassName + " in module " + std::string(module) + " at " +
+         Hex(failure.Location, 8) + ".\r\n" + message + (needsPeriod ? "." : "") + "\r\n\r\n";
+}
+
+void ReportFailure(TConsole& console, const TFailure& failure, std::string_view module) noexcept {
+  try {
+    console.Flush();
+  } catch (const Exception&) {
+    // Standard output is gone; the report on standard error still matters.
+  }
+  try {
+    const std::string report = FormatFailureReport(failure, module);
+    std::string_view rest = report;
+    while (!rest.empty()) {
+      const ssize_t put = ::write(STDERR_FILENO, rest.data(), rest.size());
+      if (put < 0 && errno == EINTR) continue;
+      if (put <= 0) return;
+      rest.remove_prefix(static_cast<size_t>(put));
+    }
+  } catch (...) {
+    // Out of memory while formatting: nothing more can be said.
+  }
+}
+
+}  // namespace lumera

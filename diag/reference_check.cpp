@@ -1,0 +1,74 @@
+#include "diag/reference_check.h"
+
+#include "platform/exceptions.h"
+#include "platform/file_stream.h"
+#include "platform/hex.h"
+
+namespace lumera {
+
+namespace {
+
+struct TPlace {
+  uint32_t Below = 0;  // the weights in front of the entry (of all entries if not found)
+  bool Found = false;
+};
+
+TPlace PlaceOf(const TDic& table, uint8_t symbol) {
+  TPlace place;
+  for (int32_t i = 0; i < table.FCount; ++i) {
+    if (table.FItems[i].Symbol() == symbol) {
+      place.Found = true;
+      break;
+    }
+    place.Below += table.FItems[i].Weight();
+  }
+  return place;
+}
+
+// ceil(weight * range / total), exact in 64 bits, kept to 32.
+uint32_t ScaledUp(uint32_t weight, uint32_t range, uint32_t total) {
+  return static_cast<uint32_t>((uint64_t{weight} * range + total - 1) / total);
+}
+
+}  // namespace
+
+uint8_t TReferenceCheck::RefByte(int32_t k) const {
+  TFileStream reference(FPath, TFileMode::OpenRead);
+  const auto position = static_cast<int32_t>(static_cast<uint32_t>(k) + FDecoded.Length());
+  reference.Seek(position, TSeekOrigin::Beginning);
+  uint8_t byte = 0;
+  reference.Read(&byte, 1);
+  return byte;
+}
+
+void TReferenceCheck::CheckAgainstReference(const TDecompressor& decoder, const TDic& table) {
+  const uint32_t code = decoder.FCode;
+  const uint32_t range = decoder.FRange;
+  const uint32_t total = table.FTotal;
+
+  const uint8_t expected = RefByte(0);
+  const TPlace place = PlaceOf(table, expected);
+  FConsole.WriteLine("in: " + Hex(expected, 2));
+  if (!place.Found) throw Exception("");
+
+  const uint32_t low = ScaledUp(place.Below, range, total);
+  FExpectedLow = low;
+  const uint32_t below16 = place.Below & 0xFFFF;
+  const uint32_t nextBelow = PlaceOf(table, RefByte(1)).Below;
+  const uint32_t high = FExpectedLow + nextBelow;
+  FConsole.WriteLine(FormatHex("calc w (%.4x) = %.4x + %.2x ", {high, FExpectedLow, nextBelow}) +
+                     " -= " + Hex(high - code, 4));
+
+  const uint32_t needed = (FExpectedLow * total / range) & 0xFFFF;
+  FConsole.WriteLine(FormatHex("c# NeededWeight (%.2x) := %.4x * %.2x div %.4x",
+                               {needed, FExpectedLow, total, range}));
+  const uint32_t first = high - ScaledUp(below16, range, total);
+  FConsole.WriteLine(FormatHex("c# first (%.4x) := %.4x - ((%.4x * %.2x) div %.2x)",
+                               {first, high, range, below16, total}));
+
+  uint16_t remainder = 0;
+  FConsole.WriteLine(Hex(table.Find(static_cast<uint16_t>(first), remainder), 2));
+  FConsole.Pause();
+}
+
+}  // namespace lumera

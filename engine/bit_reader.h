@@ -1,0 +1,38 @@
+// Hands the compressed bit stream to the arithmetic decoder in groups of 1 to 15 bits,
+// most significant bit first. The stream is a run of 32-bit words stored big-endian;
+// a word is fetched only when a request cannot be served from the bits already held.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/stream.h"
+
+namespace lumera {
+
+// Reverses the four bytes of w: four bytes read in little-endian order become the
+// big-endian value of those bytes.
+void SwapBytes(uint32_t& w);
+
+// v shifted left by count bits, its low count bits filled from the top count bits of src.
+// count is 1 to 31.
+void ShiftIn(uint32_t& v, uint32_t src, uint16_t count);
+
+class TContext {
+ public:
+  // Reads nothing; records where the stream stood.
+  explicit TContext(TStream& stream);
+
+  void ClearBuffer();
+  // The next n bits (1 to 15), right-aligned. Raises "Premature stream end." when a
+  // refill finds fewer than four bytes; the buffer then keeps its bits.
+  uint32_t GetBits(uint8_t n);
+  // True once the stream's position has reached its size; held bits do not count.
+  bool AtEnd() const;
+
+  TStream& FStream;  // not owned
+  int32_t FStart;    // low 32 bits of the position at construction
+  uint32_t FBuffer = 0;  // undelivered bits, left-aligned
+  uint8_t FBitsLeft = 0;
+};
+
+}  // namespace lumera

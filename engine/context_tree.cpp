@@ -1,0 +1,67 @@
+#include "engine/context_tree.h"
+
+#include "engine/decompressor.h"
+
+namespace lumera {
+
+namespace {
+
+constexpr uint16_t kSeedWeight = 16;
+
+// The history position d steps back from the latest byte.
+uint8_t HistoryIndex(uint8_t histIdx, int back) { return static_cast<uint8_t>((histIdx + 3 - back) & 3); }
+
+}  // namespace
+
+TDictionary::TDictionary(uint16_t capacity) : FRoot(std::make_unique<TDic>(TDicShape::Full)) {
+  Reset(capacity);
+}
+
+void TDictionary::Clear() {
+  FCount = 0;
+  for (auto& table : FItems) table.reset();
+}
+
+void TDictionary::Reset(uint16_t capacity) {
+  Clear();
+  FItems.resize(capacity);
+}
+
+TDic& TDecompressor::FindContext() {
+  TDic* node = FDictionary->FRoot.get();
+  for (FOrder = 0; FOrder < 4; ++FOrder) {
+    const uint8_t slot = FHist[HistoryIndex(FHistIdx, FOrder)] >> FShift[FOrder];
+    const uint16_t child = node->FSlots[slot].Child();
+    if (child == kNoChild) return *node;
+    node = FDictionary->FItems[child].get();
+  }
+  FOrder = kDeepest;
+  return *node;
+}
+
+// Counts with the node and depth of the walk made before the byte was output; the spawn
+// that may follow walks the history that already holds it. A depth-4 node has no slots
+// in use, so nothing is counted there.
+void TDecompressor::CountHit(uint8_t symbol, TDic& node) {
+  if (FDictionary->FItems.size() <= FDictionary->FCount || FOrder == kDeepest) return;
+  TDicSlot& slot = node.FSlots[symbol >> FShift[FOrder]];
+  slot = TDicSlot::Make(static_cast<uint16_t>(slot.Hits() + 1), slot.Child());
+  if (slot.Hits() >= FThreshold[FOrder]) SpawnContext();
+}
+
+// Grows the tree by one table at the end of the current walk, but never deeper than one
+// level below the table in which the hit was counted.
+void TDecompressor::SpawnContext() {
+  const uint8_t old = FOrder;
+  TDic& parent = FindContext();
+  if (old < FOrder || FOrder == kDeepest) return;
+  const uint8_t slot = FHist[HistoryIndex(FHistIdx, FOrder)] >> FShift[FOrder];
+  const uint16_t index = static_cast<uint16_t>(FDictionary->FCount);
+  parent.FSlots[slot] = TDicSlot::Make(parent.FSlots[slot].Hits(), index);
+  auto child = std::make_unique<TDic>(TDicShape::Child);
+  child->CopyFrequent(parent, kSeedWeight);
+  FDictionary->FItems[index] = std::move(child);
+  ++FDictionary->FCount;
+}
+
+}  // namespace lumera

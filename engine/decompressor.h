@@ -1,0 +1,127 @@
+// The decoding engine.
+//
+// The model, in plain words
+// -------------------------
+// Every byte of output is either a literal, decoded with an adaptive arithmetic coder, or
+// part of a repeat that copies earlier output. The coder always decodes against a
+// frequency table (TDic): weights that start at 1 and grow by one each time their entry
+// is decoded. Each table also holds an escape entry, which says "not here, look further".
+//
+// Literals are predicted by a tree of tables keyed on the last four output bytes. The
+// root table holds all 256 byte values. Each table has 128 child slots; the slot is
+// chosen by one more, older history byte, reduced to a coarser class the older it is:
+// the most recent byte shifted right by 1 picks the root's slot, the second most recent
+// shifted by 3 a depth-1 table's slot, then shifts of 4 and 5. So a depth-2 table stands
+// for "last byte about this, byte before about that". A literal is decoded from the
+// deepest table the walk reaches (FindContext).
+//
+// The tree grows while decoding. After each literal a hit is counted on the slot of the
+// decoded byte in the table it was decoded from; when a slot's count reaches the
+// threshold of its depth (1, 8, 16, 32) a child table is created at the end of the walk
+// for the new history, one level deeper, and seeded with the parent's entries of weight
+// 16 or more. A new child starts with little more than its escape.
+//
+// Escapes: when the context's table does not hold the byte it yields the escape, and the
+// byte is decoded from the root instead (and then added to the context's table with
+// weight 1). When the root yields the escape too, the step goes to the match table: its
+// escape is the end marker; any other symbol is the offset code of a repeat, followed by
+// its length from one of two length tables. The repeat is resolved through per-value
+// rings of output offsets and copied byte by byte from the output itself.
+//
+// Source layout: bytes 0..3 the initial code value, big-endian; then 32-bit big-endian
+// words read bit by bit from the top.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <limits>
+#include <memory>
+
+#include "engine/bit_reader.h"
+#include "engine/context_tree.h"
+#include "engine/diagnostics.h"
+#include "engine/frequency_table.h"
+#include "platform/stream.h"
+
+namespace lumera {
+
+// For one byte value, the ring of output offsets at which it was written.
+struct TBytePositions {
+  uint32_t Next = 0;  // the slot the next occurrence fills, 0..255
+  std::array<uint32_t, 256> Pos{};
+};
+
+inline constexpr uint64_t kNoStop = std::numeric_limits<uint64_t>::max();
+// The traced tool stops once this many bytes have been output.
+inline constexpr uint64_t kTracedStop = 20;
+inline constexpr uint16_t kContextCapacity = 2048;
+// FOrder after a walk that went down all four levels.
+inline constexpr uint8_t kDeepest = 255;
+
+// The decoder object. Its fields are the whole decoding state and are public so that
+// the encoder can mirror the models with this very class and tests can look inside.
+class TDecompressor {
+ public:
+  // With no diagnostics the decoder prints nothing and makes no reference check.
+  // stopAfter: leave the main loop, between steps, once this many bytes are output.
+  explicit TDecompressor(TDiagnostics* diagnostics = nullptr, uint64_t stopAfter = kNoStop);
+  TDecompressor(const TDecompressor&) = delete;
+  TDecompressor& operator=(const TDecompressor&) = delete;
+  // The owned members go in reverse order of declaration: FLenDic0, FLenDic, FMatchDic,
+  // FBits, FDictionary. The streams are never touched.
+  ~TDecompressor() = default;
+
+  void SetDefaults();
+
+  // Main loop (main_loop.cpp).
+  void Decompress();
+  void Prepare();
+  // The part of Prepare that does not concern the source: fresh models, history, range.
+  void StartModels();
+  void ResetModels();
+  void DecodeLiteral();
+  void DecodeEscape();
+  void Finish();
+
+  // Symbol decoder (symbol_decoder.cpp).
+  uint32_t DecodeSymbol(TDic& model);
+  void Renormalize(uint32_t first, uint32_t newRange);
+
+  // Context tree (context_tree.cpp).
+  TDic& FindContext();
+  void CountHit(uint8_t symbol, TDic& node);
+  void SpawnContext();
+
+  // Output history and repeater (repeater.cpp).
+  void PutByte(uint8_t b);
+  uint8_t ReadBack(int32_t offset);
+  void ResolveRepeat();
+  void CopyRepeat();
+
+  bool FDone = false;
+  TStream* FSource = nullptr;  // not owned
+  TStream* FDest = nullptr;    // not owned; read back by the repeater
+  std::unique_ptr<TDictionary> FDictionary;
+  uint32_t FCode = 0;
+  uint32_t FRange = 0;
+  std::unique_ptr<TContext> FBits;
+  std::unique_ptr<TDic> FMatchDic;
+  std::array<TBytePositions, 256> FPositions{};
+  std::unique_ptr<TDic> FLenDic;
+  std::unique_ptr<TDic> FLenDic0;
+  uint32_t FRepeatLen = 0;
+  int32_t FRepeatPos = 0;
+  uint8_t FOrder = 0;
+  uint8_t FHistIdx = 0;
+  std::array<uint8_t, 4> FHist{};
+  std::array<uint8_t, 4> FShift{};
+  std::array<uint8_t, 4> FThreshold{};
+  uint8_t FMinSize = 0;
+  uint64_t FStopAfter;
+
+ private:
+  // Reported to, never owned; none means silent.
+  TDiagnostics* FDiagnostics;
+};
+
+}  // namespace lumera

@@ -1,0 +1,91 @@
+#include <string>
+
+#include "engine/decompressor.h"
+#include "engine/symbol_decoder.h"
+#include "platform/exceptions.h"
+
+namespace lumera {
+
+void TDecompressor::Decompress() {
+  if (FSource == nullptr || FDest == nullptr) {
+    throw Exception("The decompressor has no source or output stream.");
+  }
+  Prepare();
+  FBits = std::make_unique<TContext>(*FSource);
+  uint8_t bytes[4] = {};
+  FSource->Read(bytes, sizeof bytes);
+  FCode = (uint32_t{bytes[0]} << 24) | (uint32_t{bytes[1]} << 16) | (uint32_t{bytes[2]} << 8) |
+          uint32_t{bytes[3]};
+  // The stop is tested before the end marker, and only between steps: a repeat due
+  // before the stop is copied in full.
+  while (static_cast<uint64_t>(FDest->Size()) < FStopAfter && !FDone) {
+    if (FRepeatLen == 0) {
+      DecodeLiteral();
+    } else {
+      CopyRepeat();
+    }
+  }
+}
+
+void TDecompressor::Prepare() {
+  if (FSource->Size() < FMinSize) {
+    throw Exception("Too short source stream, min length is " + std::to_string(FMinSize) +
+                    " bytes.");
+  }
+  FSource->Seek(0, TSeekOrigin::Beginning);
+  StartModels();
+}
+
+void TDecompressor::StartModels() {
+  FDone = false;
+  FDest->Seek(0, TSeekOrigin::Beginning);
+  FRange = 0xFFFF;
+  FHistIdx = 0;
+  FHist = {};
+  ResetModels();
+  FDictionary = std::make_unique<TDictionary>(kContextCapacity);
+}
+
+void TDecompressor::ResetModels() {
+  FMatchDic->ResetItems();
+  FLenDic->ResetItems();
+  FLenDic0->ResetItems();
+  FPositions.fill(TBytePositions{});
+  FRepeatLen = 0;
+}
+
+void TDecompressor::DecodeLiteral() {
+  TDic& node = FindContext();
+  uint32_t entry = DecodeSymbol(node);
+  const bool escaped = IsEscape(entry);
+  if (escaped && &node != FDictionary->FRoot.get()) entry = DecodeSymbol(*FDictionary->FRoot);
+  if (IsEscape(entry)) {
+    DecodeEscape();
+    return;
+  }
+  const auto byte = static_cast<uint8_t>(entry >> 16);
+  if (escaped) node.AddSymbol(1, byte);
+  PutByte(byte);
+  CountHit(byte, node);
+}
+
+void TDecompressor::DecodeEscape() {
+  const uint32_t entry = DecodeSymbol(*FMatchDic);
+  if (IsEscape(entry)) {
+    Finish();
+    return;
+  }
+  const auto code = static_cast<uint16_t>(entry >> 16);
+  FRepeatPos = code;
+  TDic& lengths = code == 0 ? *FLenDic0 : *FLenDic;
+  // The length table's escape is not special: its symbol gives a length of 65535.
+  FRepeatLen = DecodeSymbol(lengths) >> 16;
+  ResolveRepeat();
+}
+
+void TDecompressor::Finish() {
+  FDone = true;
+  if (!FBits->AtEnd() && FDiagnostics) FDiagnostics->SourceLeftOver();
+}
+
+}  // namespace lumera

@@ -1,0 +1,84 @@
+// Read me first: the output history and the repeater.
+//
+// - The output itself is the repeater's only window on earlier output: every copied byte
+//   is read back from the output stream, whose position is put back at the end after
+//   each read. There is no separate buffer of past bytes.
+// - An offset code names an occurrence of the last output byte's value, counted back
+//   through that value's ring of output offsets (code 1 = the last byte itself); the copy
+//   starts just after it. Code 0 means the start of the output. Only the ring's current
+//   lap can be named: right after the 256th occurrence of a value, nothing can.
+// - Copies may overlap their own output: with distance d and length n > d the d bytes
+//   repeat. A copy that would start at the end of the output has nothing to read and is
+//   refused before it writes anything.
+#include "engine/decompressor.h"
+#include "platform/exceptions.h"
+
+namespace lumera {
+
+namespace {
+
+[[noreturn]] void RefuseOffset() { throw Exception("Invalid offset code for the repeater."); }
+
+// Puts a stream's position back where it was, also when an exception passes.
+class TPositionGuard {
+ public:
+  explicit TPositionGuard(TStream& stream) : FStream(stream), FSaved(stream.Position()) {}
+  ~TPositionGuard() { FStream.Seek(FSaved, TSeekOrigin::Beginning); }
+  TPositionGuard(const TPositionGuard&) = delete;
+  TPositionGuard& operator=(const TPositionGuard&) = delete;
+
+ private:
+  TStream& FStream;
+  int64_t FSaved;
+};
+
+}  // namespace
+
+void TDecompressor::PutByte(uint8_t b) {
+  TBytePositions& ring = FPositions[b];
+  ring.Pos[ring.Next] = static_cast<uint32_t>(FDest->Size());
+  ring.Next = (ring.Next + 1) & 255;
+  // A lost byte would make the output silently differ from what the trace shows.
+  if (FDest->Write(&b, 1) != 1) throw EInOutError("Cannot write to the output file.");
+  if (FDiagnostics) FDiagnostics->Output(b);
+  FHist[FHistIdx] = b;
+  FHistIdx = static_cast<uint8_t>((FHistIdx + 1) & 3);
+}
+
+// A negative offset counts back from the current position, any other from the start.
+// Only a byte that exists is returned: a target outside the output is a bad offset code.
+uint8_t TDecompressor::ReadBack(int32_t offset) {
+  const int64_t here = FDest->Position();
+  const int64_t target = offset < 0 ? here + offset : offset;
+  if (target < 0 || target >= FDest->Size()) RefuseOffset();
+  TPositionGuard guard(*FDest);
+  if (offset < 0) {
+    FDest->Seek(offset, TSeekOrigin::Current);
+  } else {
+    FDest->Seek(offset, TSeekOrigin::Beginning);
+  }
+  uint8_t b = 0;
+  if (FDest->Read(&b, 1) != 1) RefuseOffset();
+  return b;
+}
+
+void TDecompressor::ResolveRepeat() {
+  if (FRepeatPos != 0) {
+    const TBytePositions& ring = FPositions[ReadBack(-1)];
+    const uint32_t code = static_cast<uint32_t>(FRepeatPos);
+    if (ring.Next < code) RefuseOffset();
+    FRepeatPos = static_cast<int32_t>(ring.Pos[ring.Next - code] + 1);
+  }
+  // A copy starting at the end of the output would have nothing to read.
+  if (FRepeatLen > 0 && FRepeatPos >= FDest->Size()) RefuseOffset();
+}
+
+void TDecompressor::CopyRepeat() {
+  for (uint32_t n = FRepeatLen; n > 0; --n) {
+    PutByte(ReadBack(FRepeatPos));
+    FRepeatPos = static_cast<int32_t>(static_cast<uint32_t>(FRepeatPos) + 1);
+  }
+  FRepeatLen = 0;
+}
+
+}  // namespace lumera

@@ -1,0 +1,60 @@
+#include "engine/symbol_decoder.h"
+
+#include <bit>
+
+#include "engine/decompressor.h"
+#include "platform/exceptions.h"
+
+namespace lumera {
+
+namespace {
+
+// ceil(weight * range / total) in 32-bit arithmetic: the bottom of a share.
+uint32_t ShareBottom(uint32_t lowWeight, uint32_t range, uint32_t total) {
+  return (lowWeight * range + total - 1) / total;
+}
+
+}  // namespace
+
+uint32_t TDecompressor::DecodeSymbol(TDic& model) {
+  const uint32_t total = model.FTotal;
+  // Unreachable from a stream (the range stays at 0x8000 or more and a total would have
+  // to wrap), but a division by zero must never happen.
+  if (FRange == 0 || total == 0) throw Exception("Divisor has been calculated as 0.");
+  const uint32_t neededWeight = FCode * total / FRange;
+  if (FDiagnostics) FDiagnostics->Scaled(neededWeight, FCode, total, FRange);
+
+  uint16_t remainder = 0;
+  const uint16_t index = model.Find(static_cast<uint16_t>(neededWeight), remainder);
+  const uint32_t lowWeight = neededWeight - remainder;
+  const uint32_t first = FCode - ShareBottom(lowWeight, FRange, total);
+  if (FDiagnostics) FDiagnostics->Bounded(first, FCode, FRange, lowWeight, total);
+
+  const TDicItem entry = model.FItems[index];
+  const uint32_t newRange = uint32_t{entry.Weight()} * FRange / total;
+  if (FDiagnostics) {
+    if (IsEscape(entry.Word)) {
+      FDiagnostics->Escaped();
+    } else {
+      FDiagnostics->Decoded(*this, model);
+    }
+  }
+  Renormalize(first, newRange);
+  if (model.Hit(index) && FDiagnostics) FDiagnostics->Overloaded();
+  return entry.Word;
+}
+
+void TDecompressor::Renormalize(uint32_t first, uint32_t newRange) {
+  if (newRange == 0) throw Exception("Divisor has been calculated as 0.");
+  const int highestBit = std::bit_width(newRange) - 1;
+  if (highestBit > 15) throw Exception("Unexpectedly large BitsNeeded.");
+  const int16_t bitsNeeded = static_cast<int16_t>(15 - highestBit);
+  FRange = newRange << bitsNeeded;
+  FCode = first;
+  if (bitsNeeded > 0) {
+    const uint32_t bits = FBits->GetBits(static_cast<uint8_t>(bitsNeeded));
+    ShiftIn(FCode, bits << (32 - bitsNeeded), static_cast<uint16_t>(bitsNeeded));
+  }
+}
+
+}  // namespace lumera

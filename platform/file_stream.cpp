@@ -1,0 +1,98 @@
+#include "platform/file_stream.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+
+#include "platform/exceptions.h"
+
+namespace lumera {
+
+namespace {
+
+[[noreturn]] void RaiseOpenFailure(const std::string& path, TFileMode mode, int error) {
+  const std::string reason = "\"" + ExpandPath(path) + "\". " + SystemErrorText(error);
+  if (mode == TFileMode::Create) throw EFCreateError("Cannot create file " + reason);
+  throw EFOpenError("Cannot open file " + reason);
+}
+
+// Opens without truncating, locks, and only then truncates, so that a file another
+// opener holds is never emptied by a create that is going to fail.
+int OpenLocked(const std::string& path, TFileMode mode) {
+  const int flags = mode == TFileMode::Create ? O_RDWR | O_CREAT | O_CLOEXEC : O_RDONLY | O_CLOEXEC;
+  const int handle = ::open(path.c_str(), flags, 0666);
+  if (handle < 0) RaiseOpenFailure(path, mode, errno);
+  int error = 0;
+  struct stat info {};
+  if (::fstat(handle, &info) != 0) {
+    error = errno;
+  } else if (S_ISDIR(info.st_mode)) {
+    error = EISDIR;
+  } else if (::flock(handle, LOCK_EX | LOCK_NB) != 0) {
+    error = errno;
+  } else if (mode == TFileMode::Create && ::ftruncate(handle, 0) != 0) {
+    error = errno;
+  }
+  if (error != 0) {
+    ::close(handle);
+    RaiseOpenFailure(path, mode, error);
+  }
+  return handle;
+}
+
+}  // namespace
+
+std::string ExpandPath(const std::string& path) {
+  if (!path.empty() && path.front() == '/') return path;
+  char directory[PATH_MAX];
+  if (::getcwd(directory, sizeof directory) == nullptr) return path;
+  std::string full = directory;
+  if (full.back() != '/') full.push_back('/');
+  return full + path;
+}
+
+TFileStream::TFileStream(const std::string& path, TFileMode mode)
+    : FHandle(OpenLocked(path, mode)) {}
+
+TFileStream::~TFileStream() { ::close(FHandle); }
+
+size_t TFileStream::Read(void* buffer, size_t count) {
+  size_t done = 0;
+  while (done < count) {
+    const ssize_t got = ::read(FHandle, static_cast<char*>(buffer) + done, count - done);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    done += static_cast<size_t>(got);
+  }
+  return done;
+}
+
+size_t TFileStream::Write(const void* buffer, size_t count) {
+  size_t done = 0;
+  while (done < count) {
+    const ssize_t put = ::write(FHandle, static_cast<const char*>(buffer) + done, count - done);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) break;
+    done += static_cast<size_t>(put);
+  }
+  return done;
+}
+
+int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
+  const off_t moved = ::lseek(FHandle, offset, origin == TSeekOrigin::Beginning ? SEEK_SET : SEEK_CUR);
+  if (moved < 0) throw EInOutError(SystemErrorText(errno));
+  return moved;
+}
+
+int64_t TFileStream::Position() const { return ::lseek(FHandle, 0, SEEK_CUR); }
+
+int64_t TFileStream::Size() const {
+  struct stat info {};
+  return ::fstat(FHandle, &info) == 0 ? info.st_size : 0;
+}
+
+}  // namespace lumera

@@ -1,0 +1,40 @@
+// A stream over a POSIX file, held with sharing denied: every open takes an exclusive,
+// non-blocking lock, so a second opener of the same file (in this process or another)
+// fails instead of waiting. Nothing is buffered in user space: a Write is in the file
+// when it returns.
+#pragma once
+
+#include <string>
+
+#include "platform/stream.h"
+
+namespace lumera {
+
+enum class TFileMode {
+  OpenRead,  // an existing file, for reading only
+  Create,    // a new file, or an existing one truncated to length 0, for reading and writing
+};
+
+class TFileStream : public TStream {
+ public:
+  // Raises EFOpenError (OpenRead) or EFCreateError (Create) with the full path and the
+  // system's reason.
+  TFileStream(const std::string& path, TFileMode mode);
+  ~TFileStream() override;
+  TFileStream(const TFileStream&) = delete;
+  TFileStream& operator=(const TFileStream&) = delete;
+
+  size_t Read(void* buffer, size_t count) override;
+  size_t Write(const void* buffer, size_t count) override;
+  int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+  int64_t Position() const override;
+  int64_t Size() const override;
+
+ private:
+  int FHandle = -1;
+};
+
+// The path made absolute against the working directory (not otherwise normalised).
+std::string ExpandPath(const std::string& path);
+
+}  // namespace lumera
