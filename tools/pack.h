@@ -1,0 +1,31 @@
+// Whole-buffer packing and silent unpacking, as lumera-pack offers them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace lumera {
+
+struct TRepeatChoice {
+  uint8_t Code = 0;
+  uint32_t Length = 0;  // 0: no repeat worth taking
+};
+
+class TStreamPacker;
+
+// The longest copy, of at most 255 bytes, that the decoder can make at position pos of
+// input given the rings of the bytes before it: offset code 0, or any code the ring of
+// the last byte's value allows whose copy starts before pos. Copies may overlap.
+TRepeatChoice LongestRepeat(const std::vector<uint8_t>& input, size_t pos,
+                            const TStreamPacker& packer);
+
+// A stream that decodes to exactly input, then the end marker. Raises Exception when the
+// format cannot carry input.
+std::vector<uint8_t> Pack(const std::vector<uint8_t>& input);
+
+// Decodes a whole stream with no trace, no reference check and no stop. leftOver tells
+// whether the end marker came before the source was read to its end.
+std::vector<uint8_t> Unpack(const std::vector<uint8_t>& stream, bool& leftOver);
+
+}  // namespace lumera
