@@ -15,9 +15,10 @@ namespace lumera {
 namespace {
 
 [[noreturn]] void RaiseOpenFailure(const std::string& path, TFileMode mode, int error) {
-  const std::string reason = "\"" + ExpandPath(path) + "\". " + SystemErrorText(error);
-  if (mode == TFileMode::Create) throw EFCreateError("Cannot create file " + reason);
-  throw EFOpenError("Cannot open file " + reason);
+  std::string message = mode == TFileMode::Create ? "Cannot create file \"" : "Cannot open file \"";
+  message.append(ExpandPath(path)).append("\". ").append(SystemErrorText(error));
+  if (mode == TFileMode::Create) throw EFCreateError(message);
+  throw EFOpenError(message);
 }
 
 // Opens without truncating, locks, and only then truncates, so that a file another

@@ -4,13 +4,12 @@ namespace lumera {
 
 std::string Hex(uint32_t value, int minDigits) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string reversed;
-  do {
-    reversed.push_back(kDigits[value & 0xF]);
-    value >>= 4;
-  } while (value != 0);
-  while (static_cast<int>(reversed.size()) < minDigits) reversed.push_back('0');
-  return {reversed.rbegin(), reversed.rend()};
+  int digits = 1;
+  while (digits < 8 && (value >> (4 * digits)) != 0) ++digits;
+  if (digits < minDigits) digits = minDigits;
+  std::string text(static_cast<size_t>(digits), '0');
+  for (auto place = text.rbegin(); value != 0; ++place, value >>= 4) *place = kDigits[value & 0xF];
+  return text;
 }
 
 std::string FormatHex(std::string_view pattern, std::initializer_list<uint32_t> values) {
@@ -20,7 +19,7 @@ std::string FormatHex(std::string_view pattern, std::initializer_list<uint32_t> 
     const std::string_view rest = pattern.substr(i);
     const bool conversion = rest.starts_with("%.2x") || rest.starts_with("%.4x");
     if (conversion && value != values.end()) {
-      text += Hex(*value++, rest[2] - '0');
+      text.append(Hex(*value++, rest[2] - '0'));
       i += 3;
     } else {
       text.push_back(pattern[i]);
