@@ -1,0 +1,118 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/decompressor.h"
+#include "engine/symbol_decoder.h"
+#include "platform/exceptions.h"
+#include "tools/pack.h"
+#include "tools/stream_packer.h"
+
+namespace lumera {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes ToBytes(const std::string& text) { return {text.begin(), text.end()}; }
+
+// Walks a packed stream one decoding step at a time with the engine's own DecodeSymbol
+// and checks each event against the script that wrote it.
+TEST(Pack, EveryScriptedEventDecodesAsWritten) {
+  TStreamPacker packer;
+  const Bytes text = ToBytes("abracadabra");
+  for (uint8_t b : text) packer.Literal(b);
+  packer.Repeat(4, 5);
+  packer.EndMarker();
+
+  TMemoryStream source(packer.Finish());
+  TMemoryStream output;
+  TDecompressor d;
+  d.FSource = &source;
+  d.FDest = &output;
+  d.Prepare();
+  d.FBits = std::make_unique<TContext>(source);
+  uint8_t head[4];
+  source.Read(head, 4);
+  d.FCode = (uint32_t{head[2]} << 8) | head[3];
+  ASSERT_EQ(head[0] | head[1], 0);  // the code value starts below the initial range
+
+  for (uint8_t expected : text) {
+    d.DecodeLiteral();
+    ASSERT_EQ(output.Bytes().back(), expected);
+  }
+  d.DecodeLiteral();  // escapes to the match table: offset code 4, length 5
+  EXPECT_EQ(d.FRepeatLen, 5u);
+  EXPECT_EQ(d.FRepeatPos, 4);  // just after the 4th latest 'a', at offset 3
+  d.CopyRepeat();
+  EXPECT_EQ(output.Bytes(), packer.Output());
+  d.DecodeLiteral();  // the end marker
+  EXPECT_TRUE(d.FDone);
+  EXPECT_TRUE(d.FBits->AtEnd());
+}
+
+TEST(Pack, LongestRepeatPicksTheLongestCopyTheDecoderCanMake) {
+  struct Case {
+    const char* input;
+    size_t pos;
+    uint8_t code;
+    uint32_t length;
+  };
+  for (const Case& c : {
+           Case{"abcabcabc", 3, 0, 6},   // from the start, overlapping its own output
+           Case{"qxabxab", 5, 2, 2},     // after the previous 'x'
+           Case{"aaaaaaaa", 2, 0, 6},    // code 0 beats the ring's code 2 on a tie
+           Case{"abcdef", 3, 0, 0},      // nothing matches
+       }) {
+    const Bytes input = ToBytes(c.input);
+    TStreamPacker packer;
+    for (size_t i = 0; i < c.pos; ++i) packer.Literal(input[i]);
+    const TRepeatChoice choice = LongestRepeat(input, c.pos, packer);
+    EXPECT_EQ(choice.Length, c.length) << c.input;
+    if (c.length > 0) {
+      EXPECT_EQ(choice.Code, c.code) << c.input;
+    }
+  }
+}
+
+TEST(Pack, RepetitiveXmlPacksToWellUnderHalf) {
+  std::string xml = "<?xml version=\"1.0\"?>\n<list>\n";
+  for (int i = 0; i < 400; ++i) {
+    xml += "  <entry key=\"" + std::to_string(i % 37) + "\"><state>open</state></entry>\n";
+  }
+  xml += "</list>\n";
+  const Bytes input = ToBytes(xml);
+  const Bytes stream = Pack(input);
+  EXPECT_LT(stream.size() * 4, input.size());
+  bool leftOver = true;
+  EXPECT_EQ(Unpack(stream, leftOver), input);
+}
+
+// A table may be coded from up to a total of 0xFFFE; the hit that would take it to 0x10000
+// is refused. Everything up to that edge must still decode exactly.
+TEST(Pack, RefusesATotalThatWouldReach0x10000AndDecodesUpToIt) {
+  TStreamPacker probe;
+  size_t accepted = 0;
+  try {
+    for (;; ++accepted) probe.Literal('a');
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message(),
+              "The input cannot be carried by the format: a frequency table would reach a total "
+              "of 0x10000.");
+  }
+  ASSERT_GT(accepted, 60000u);
+  // The run cannot end with the end marker (its escape has no share left), so it is
+  // decoded with a stop after the last accepted literal.
+  TStreamPacker packer;
+  for (size_t i = 0; i < accepted; ++i) packer.Literal('a');
+  TMemoryStream source(packer.Finish());
+  TMemoryStream output;
+  TDecompressor decompressor(nullptr, accepted);
+  decompressor.FSource = &source;
+  decompressor.FDest = &output;
+  decompressor.Decompress();
+  EXPECT_EQ(output.Bytes(), Bytes(accepted, 'a'));
+}
+
+}  // namespace
+}  // namespace lumera
