@@ -1,0 +1,47 @@
+#include <gtest/gtest.h>
+
+#include "app/failure_report.h"
+#include "app/output_path.h"
+
+namespace lumera {
+namespace {
+
+TEST(OutputPath, OutXmlGoesInTheDirectoryPartUnderEitherRule) {
+  struct Case {
+    const char* source;
+    TPathRule rule;
+    const char* output;
+  };
+  for (const Case& c : {
+           Case{"blob.bin", kPosixPaths, "out.xml"},  // beside the input, not in the root
+           Case{"sub/blob.bin", kPosixPaths, "sub/out.xml"},
+           Case{"/data/x/blob.bin", kPosixPaths, "/data/x/out.xml"},
+           Case{"/blob.bin", kPosixPaths, "/out.xml"},
+           Case{"sub\\blob.bin", kPosixPaths, "out.xml"},
+           Case{"C:\\data\\blob.bin", kDrivePaths, "C:\\data\\out.xml"},
+           Case{"C:blob.bin", kDrivePaths, "C:\\out.xml"},
+           Case{"sub\\blob.bin", kDrivePaths, "sub\\out.xml"},
+           Case{"blob.bin", kDrivePaths, "out.xml"},
+           Case{"data/blob.bin", kDrivePaths, "out.xml"},  // '/' is no delimiter there
+       }) {
+    EXPECT_EQ(OutputPathFor(c.source, c.rule), c.output) << c.source;
+  }
+}
+
+TEST(FailureReport, ThreeLinesWithAPeriodAddedOnlyWhereMissing) {
+  struct Case {
+    const char* message;
+    const char* secondLine;
+  };
+  for (const Case& c : {Case{"Premature stream end.", "Premature stream end."},
+                        Case{"Broken pipe", "Broken pipe."}, Case{"", ""}}) {
+    EXPECT_EQ(FormatFailureReport({"EInOutError", c.message, 0xA1B2C3D4}, "lumera"),
+              std::string("Exception EInOutError in module lumera at A1B2C3D4.\r\n") +
+                  c.secondLine + "\r\n\r\n");
+  }
+  EXPECT_EQ(FormatFailureReport({"Exception", "x", 0x1F}, "tool").substr(0, 39),
+            "Exception Exception in module tool at 0");
+}
+
+}  // namespace
+}  // namespace lumera
