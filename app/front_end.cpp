@@ -15,7 +15,8 @@ void WriteBanner(TConsole& console) {
   console.WriteLine(
       "~ Lumera decompressor ~\tby the lumera developers\tlumera@example.org\t"
       "https://lumera.example.org");
-  console.WriteLine("  Intended for programmers/advanced users. Drop an IDR_LUMERA onto this tool.");
+  console.WriteLine(
+      "  Intended for programmers/advanced users. Drop an IDR_LUMERA onto this tool.");
   console.WriteLine();
 }
 

@@ -5,8 +5,8 @@
 namespace lumera {
 
 void TTrace::Scaled(uint32_t neededWeight, uint32_t code, uint32_t total, uint32_t range) {
-  FConsole.WriteLine(FormatHex("NeededWeight (%.2x) := %.4x * %.2x div %.4x",
-                               {neededWeight, code, total, range}));
+  FConsole.WriteLine(
+      FormatHex("NeededWeight (%.2x) := %.4x * %.2x div %.4x", {neededWeight, code, total, range}));
 }
 
 void TTrace::Bounded(uint32_t first, uint32_t code, uint32_t range, uint32_t lowWeight,
@@ -22,7 +22,9 @@ void TTrace::Decoded(const TDecompressor& decoder, const TDic& model) {
   FCheck.CheckAgainstReference(decoder, model);
 }
 
-void TTrace::Escaped() { FConsole.WriteLine("\r---------- escaped ------------"); }
+void TTrace::Escaped() {
+  FConsole.WriteLine("\r---------- escaped ------------");
+}
 
 void TTrace::Overloaded() {
   FConsole.WriteLine(

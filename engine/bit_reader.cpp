@@ -43,6 +43,8 @@ uint32_t TContext::GetBits(uint8_t n) {
   return result;
 }
 
-bool TContext::AtEnd() const { return FStream.Position() >= FStream.Size(); }
+bool TContext::AtEnd() const {
+  return FStream.Position() >= FStream.Size();
+}
 
 }  // namespace lumera

@@ -29,8 +29,8 @@ class TContext {
   // True once the stream's position has reached its size; held bits do not count.
   bool AtEnd() const;
 
-  TStream& FStream;  // not owned
-  int32_t FStart;    // low 32 bits of the position at construction
+  TStream& FStream;      // not owned
+  int32_t FStart;        // low 32 bits of the position at construction
   uint32_t FBuffer = 0;  // undelivered bits, left-aligned
   uint8_t FBitsLeft = 0;
 };

@@ -9,7 +9,9 @@ namespace {
 constexpr uint16_t kSeedWeight = 16;
 
 // The history position d steps back from the latest byte.
-uint8_t HistoryIndex(uint8_t histIdx, int back) { return static_cast<uint8_t>((histIdx + 3 - back) & 3); }
+uint8_t HistoryIndex(uint8_t histIdx, int back) {
+  return static_cast<uint8_t>((histIdx + 3 - back) & 3);
+}
 
 }  // namespace
 

@@ -17,7 +17,9 @@ void TDic::ResetItems() {
   if (FCount > 0) FItems[FCount - 1] = TDicItem::Make(1, kEscapeSymbol);
 }
 
-void TDic::ResetSlots() { FSlots.fill(TDicSlot::Make(0, kNoChild)); }
+void TDic::ResetSlots() {
+  FSlots.fill(TDicSlot::Make(0, kNoChild));
+}
 
 uint16_t TDic::Find(uint16_t target, uint16_t& remainder) const {
   for (int32_t i = 0; i < FCount; ++i) {

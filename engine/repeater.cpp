@@ -17,7 +17,9 @@ namespace lumera {
 
 namespace {
 
-[[noreturn]] void RefuseOffset() { throw Exception("Invalid offset code for the repeater."); }
+[[noreturn]] void RefuseOffset() {
+  throw Exception("Invalid offset code for the repeater.");
+}
 
 // Puts a stream's position back where it was, also when an exception passes.
 class TPositionGuard {

@@ -14,6 +14,8 @@
 namespace lumera {
 
 // True when the entry's symbol half is the escape.
-constexpr bool IsEscape(uint32_t entry) { return (entry >> 16) == 0xFFFF; }
+constexpr bool IsEscape(uint32_t entry) {
+  return (entry >> 16) == 0xFFFF;
+}
 
 }  // namespace lumera

@@ -59,7 +59,9 @@ std::string ExpandPath(const std::string& path) {
 TFileStream::TFileStream(const std::string& path, TFileMode mode)
     : FHandle(OpenLocked(path, mode)) {}
 
-TFileStream::~TFileStream() { ::close(FHandle); }
+TFileStream::~TFileStream() {
+  ::close(FHandle);
+}
 
 size_t TFileStream::Read(void* buffer, size_t count) {
   size_t done = 0;
@@ -84,12 +86,15 @@ size_t TFileStream::Write(const void* buffer, size_t count) {
 }
 
 int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
-  const off_t moved = ::lseek(FHandle, offset, origin == TSeekOrigin::Beginning ? SEEK_SET : SEEK_CUR);
+  const off_t moved =
+      ::lseek(FHandle, offset, origin == TSeekOrigin::Beginning ? SEEK_SET : SEEK_CUR);
   if (moved < 0) throw EInOutError(SystemErrorText(errno));
   return moved;
 }
 
-int64_t TFileStream::Position() const { return ::lseek(FHandle, 0, SEEK_CUR); }
+int64_t TFileStream::Position() const {
+  return ::lseek(FHandle, 0, SEEK_CUR);
+}
 
 int64_t TFileStream::Size() const {
   struct stat info {};

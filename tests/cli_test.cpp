@@ -25,14 +25,18 @@ using testing::WriteFile;
 constexpr const char* kBannerRest =
     "  Intended for programmers/advanced users. Drop an IDR_LUMERA onto this tool.\r\n\r\n";
 
-std::vector<uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
+std::vector<uint8_t> Bytes(const std::string& text) {
+  return {text.begin(), text.end()};
+}
 
 TChildRun RunTool(const TScratchDir& dir, const std::vector<std::string>& args,
                   const TChildOptions& options = {}) {
   return RunChild(LUMERA_BINARY, args, dir, options);
 }
 
-bool Exists(const std::string& path) { return std::filesystem::exists(path); }
+bool Exists(const std::string& path) {
+  return std::filesystem::exists(path);
+}
 
 // Literals only, so that the 20-byte stop falls exactly after 20 bytes.
 std::vector<uint8_t> LiteralStream(const std::string& text) {
@@ -49,7 +53,8 @@ TEST(Tool, WithoutAnArgumentPrintsTheBannerAndWaits) {
     EXPECT_EQ(run.Status, 0);
     const size_t lineEnd = run.Out.find("\r\n");
     const std::string title = run.Out.substr(0, lineEnd);
-    EXPECT_TRUE(std::regex_match(title, std::regex("~ Lumera decompressor ~\tby [^\t]+\t[^\t@]+@[^\t]+\t[^\t]+")))
+    EXPECT_TRUE(std::regex_match(
+        title, std::regex("~ Lumera decompressor ~\tby [^\t]+\t[^\t@]+@[^\t]+\t[^\t]+")))
         << title;
     EXPECT_EQ(run.Out.substr(lineEnd + 2), kBannerRest);
     EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
@@ -89,34 +94,71 @@ std::string ValidStream() {
 
 std::vector<TFailureCase> FailureCases() {
   return {
-      {"missing source", [](const TScratchDir& d) {
+      {"missing source",
+       [](const TScratchDir& d) {
          WriteFile(d / "out.xml", "kept");
          return std::vector<std::string>{"missing.lum"};
-       }, {}, "EFOpenError", "Cannot open file \"DIR/missing.lum\". No such file or directory\\.",
-       kBannerRest, "kept"},
-      {"source is out.xml", [](const TScratchDir& d) {
+       },
+       {},
+       "EFOpenError",
+       "Cannot open file \"DIR/missing.lum\". No such file or directory\\.",
+       kBannerRest,
+       "kept"},
+      {"source is out.xml",
+       [](const TScratchDir& d) {
          WriteFile(d / "out.xml", ValidStream());
          return std::vector<std::string>{"out.xml"};
-       }, {}, "EFCreateError", "Cannot create file \"DIR/out.xml\". .+\\.", kBannerRest,
+       },
+       {},
+       "EFCreateError",
+       "Cannot create file \"DIR/out.xml\". .+\\.",
+       kBannerRest,
        ValidStream()},
-      {"too short", [](const TScratchDir& d) {
+      {"too short",
+       [](const TScratchDir& d) {
          WriteFile(d / "short.lum", "1234567");
          WriteFile(d / "out.xml", "emptied");
          return std::vector<std::string>{"short.lum"};
-       }, {}, "Exception", "Too short source stream, min length is 8 bytes\\.", kBannerRest, ""},
-      {"no reference", [](const TScratchDir& d) {
+       },
+       {},
+       "Exception",
+       "Too short source stream, min length is 8 bytes\\.",
+       kBannerRest,
+       ""},
+      {"no reference",
+       [](const TScratchDir& d) {
          WriteFile(d / "blob.lum", ValidStream());
          return std::vector<std::string>{"blob.lum"};
-       }, {}, "EFOpenError", "Cannot open file \"DIR/dec.xml\". No such file or directory\\.",
-       " ", ""},
-      {"reference is the source", [](const TScratchDir& d) {
+       },
+       {},
+       "EFOpenError",
+       "Cannot open file \"DIR/dec.xml\". No such file or directory\\.",
+       " ",
+       ""},
+      {"reference is the source",
+       [](const TScratchDir& d) {
          WriteFile(d / "dec.xml", ValidStream());
          return std::vector<std::string>{"dec.xml"};
-       }, {}, "EFOpenError", "Cannot open file \"DIR/dec.xml\". .+\\.", " ", ""},
-      {"output closed", [](const TScratchDir&) { return std::vector<std::string>{}; },
-       {.CloseOutput = true}, "EInOutError", ".+\\.", "", ""},
-      {"output pipe broken", [](const TScratchDir&) { return std::vector<std::string>{}; },
-       {.BrokenPipe = true}, "EInOutError", ".+\\.", "", ""},
+       },
+       {},
+       "EFOpenError",
+       "Cannot open file \"DIR/dec.xml\". .+\\.",
+       " ",
+       ""},
+      {"output closed",
+       [](const TScratchDir&) { return std::vector<std::string>{}; },
+       {.CloseOutput = true},
+       "EInOutError",
+       ".+\\.",
+       "",
+       ""},
+      {"output pipe broken",
+       [](const TScratchDir&) { return std::vector<std::string>{}; },
+       {.BrokenPipe = true},
+       "EInOutError",
+       ".+\\.",
+       "",
+       ""},
   };
 }
 

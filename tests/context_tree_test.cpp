@@ -5,8 +5,12 @@
 namespace lumera {
 namespace {
 
-constexpr uint32_t Slot(uint16_t hits, uint16_t child) { return TDicSlot::Make(hits, child).Word; }
-constexpr uint32_t Item(uint16_t weight, uint16_t symbol) { return TDicItem::Make(weight, symbol).Word; }
+constexpr uint32_t Slot(uint16_t hits, uint16_t child) {
+  return TDicSlot::Make(hits, child).Word;
+}
+constexpr uint32_t Item(uint16_t weight, uint16_t symbol) {
+  return TDicItem::Make(weight, symbol).Word;
+}
 
 class ContextTreeTest : public ::testing::Test {
  protected:
@@ -24,7 +28,8 @@ class ContextTreeTest : public ::testing::Test {
   // Hangs a new child table holding only the escape below a slot of parent.
   TDic& Link(TDic& parent, uint8_t slot) {
     TDictionary& tree = *decoder.FDictionary;
-    parent.FSlots[slot] = TDicSlot::Make(parent.FSlots[slot].Hits(), static_cast<uint16_t>(tree.FCount));
+    parent.FSlots[slot] =
+        TDicSlot::Make(parent.FSlots[slot].Hits(), static_cast<uint16_t>(tree.FCount));
     tree.FItems[tree.FCount] = std::make_unique<TDic>(TDicShape::Child);
     return *tree.FItems[tree.FCount++];
   }
@@ -96,7 +101,8 @@ struct TDepthOneCase {
   uint8_t NewOrder;  // depth at which the walk after the hit ends, in the newest table
 };
 
-class DepthOneHitTest : public ContextTreeTest, public ::testing::WithParamInterface<TDepthOneCase> {};
+class DepthOneHitTest : public ContextTreeTest,
+                        public ::testing::WithParamInterface<TDepthOneCase> {};
 
 // The eighth hit on a depth-1 slot spawns at the end of the new walk unless that is deeper.
 TEST_P(DepthOneHitTest, SpawnsAtTheNewWalksEndUnlessItWentDeeper) {

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "engine/decompressor.h"
+
+#include <gtest/gtest.h>
 
 namespace lumera {
 namespace {
@@ -10,7 +10,8 @@ TEST(DecompressorObject, FreshObjectHoldsTheDefaultsAndNothingElse) {
   EXPECT_EQ(decoder.FMinSize, 8);
   EXPECT_EQ(decoder.FShift, (std::array<uint8_t, 4>{1, 3, 4, 5}));
   EXPECT_EQ(decoder.FThreshold, (std::array<uint8_t, 4>{1, 8, 16, 32}));
-  for (const TDic* table : {decoder.FMatchDic.get(), decoder.FLenDic.get(), decoder.FLenDic0.get()}) {
+  for (const TDic* table :
+       {decoder.FMatchDic.get(), decoder.FLenDic.get(), decoder.FLenDic0.get()}) {
     ASSERT_NE(table, nullptr);
     EXPECT_EQ(table->FCount, 257);
     EXPECT_EQ(table->FTotal, 257u);

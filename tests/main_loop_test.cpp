@@ -7,6 +7,7 @@
 #include "app/front_end.h"
 #include "diag/trace.h"
 #include "engine/decompressor.h"
+#include "memory_decode.h"
 #include "platform/exceptions.h"
 #include "test_support.h"
 #include "tools/pack.h"
@@ -17,7 +18,9 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-Bytes ToBytes(const std::string& text) { return {text.begin(), text.end()}; }
+Bytes ToBytes(const std::string& text) {
+  return {text.begin(), text.end()};
+}
 
 struct TTracedRun {
   Bytes Output;
@@ -32,20 +35,13 @@ TTracedRun DecodeTraced(const Bytes& stream, const Bytes& reference) {
   testing::WriteFile(dir / "dec.xml", reference);
   TMemoryConsole console;
   TTrace trace(console, dir / "dec.xml");
-  TMemoryStream source(stream);
-  TMemoryStream output;
-  TDecompressor decompressor(&trace, kTracedStop);
-  decompressor.FSource = &source;
-  decompressor.FDest = &output;
+  testing::TMemoryDecode decode(stream, &trace, kTracedStop);
   TTracedRun run;
-  try {
-    decompressor.Decompress();
-  } catch (const Exception& e) {
-    run.Error = e.Message();
-  }
-  run.Output = output.Bytes();
+  run.Error = testing::FailureMessage([&] { decode.Decoder.Decompress(); });
+  if (run.Error == "none") run.Error.clear();
+  run.Output = decode.Output.Bytes();
   run.Trace = console.Output();
-  run.Done = decompressor.FDone;
+  run.Done = decode.Decoder.FDone;
   return run;
 }
 
@@ -63,7 +59,8 @@ Bytes XmlLike(size_t size, unsigned seed) {
   while (text.size() < size) {
     const std::string tag = tags[random() % 4];
     text += "  <" + tag + " id=\"" + std::to_string(random() % 1000) + "\">";
-    for (unsigned n = random() % 12; n > 0; --n) text.push_back(static_cast<char>('a' + random() % 6));
+    for (unsigned n = random() % 12; n > 0; --n)
+      text.push_back(static_cast<char>('a' + random() % 6));
     text += "</" + tag + ">\n";
   }
   text.resize(size);
@@ -143,22 +140,19 @@ TEST(MainLoop, RepeatCodesAndLengths) {
   for (uint8_t b : ToBytes("xyxy")) packer.Literal(b);
   packer.Repeat(2, 0);  // no copy pending, decoding goes on with a literal
   packer.Literal('z');
-  packer.Repeat(0, 3);  // copies x, y, x from the start
+  packer.Repeat(0, 3);              // copies x, y, x from the start
   packer.Repeat(2, kEscapeLength);  // the length table's escape: 65535 bytes
   packer.EndMarker();
 
-  TMemoryStream source(packer.Finish());
-  TMemoryStream output;
-  TDecompressor decompressor;
-  decompressor.FSource = &source;
-  decompressor.FDest = &output;
-  decompressor.Decompress();
-  EXPECT_EQ(output.Bytes(), packer.Output());
-  EXPECT_EQ(output.Bytes().size(), 8u + 65535u);
-  EXPECT_EQ(Bytes(output.Bytes().begin(), output.Bytes().begin() + 8), ToBytes("xyxyzxyx"));
+  testing::TMemoryDecode decode(packer.Finish());
+  decode.Decoder.Decompress();
+  const Bytes& output = decode.Output.Bytes();
+  EXPECT_EQ(output, packer.Output());
+  EXPECT_EQ(output.size(), 8u + 65535u);
+  EXPECT_EQ(Bytes(output.begin(), output.begin() + 8), ToBytes("xyxyzxyx"));
   // Code 0 was coded in its own length table, the other codes in the shared one.
-  EXPECT_EQ(decompressor.FLenDic0->FTotal, 258u);
-  EXPECT_EQ(decompressor.FLenDic->FTotal, 259u);
+  EXPECT_EQ(decode.Decoder.FLenDic0->FTotal, 258u);
+  EXPECT_EQ(decode.Decoder.FLenDic->FTotal, 259u);
 }
 
 TEST(MainLoop, ARefusedOffsetCodeEndsTheRunWithTheBytesBeforeIt) {
@@ -172,18 +166,11 @@ TEST(MainLoop, ARefusedOffsetCodeEndsTheRunWithTheBytesBeforeIt) {
     TStreamPacker packer;
     for (uint8_t b : ToBytes(c.before)) packer.Literal(b);
     packer.Repeat(c.code, c.length);
-    TMemoryStream source(packer.Finish());
-    TMemoryStream output;
-    TDecompressor decompressor;
-    decompressor.FSource = &source;
-    decompressor.FDest = &output;
-    try {
-      decompressor.Decompress();
-      ADD_FAILURE() << "code " << int{c.code} << " was accepted";
-    } catch (const Exception& e) {
-      EXPECT_EQ(e.Message(), "Invalid offset code for the repeater.");
-    }
-    EXPECT_EQ(output.Bytes(), ToBytes(c.before));
+    testing::TMemoryDecode decode(packer.Finish());
+    EXPECT_EQ(testing::FailureMessage([&] { decode.Decoder.Decompress(); }),
+              "Invalid offset code for the repeater.")
+        << "code " << int{c.code};
+    EXPECT_EQ(decode.Output.Bytes(), ToBytes(c.before));
   }
 }
 

@@ -1,3 +1,5 @@
+#include "tools/pack.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -5,8 +7,8 @@
 
 #include "engine/decompressor.h"
 #include "engine/symbol_decoder.h"
+#include "memory_decode.h"
 #include "platform/exceptions.h"
-#include "tools/pack.h"
 #include "tools/stream_packer.h"
 
 namespace lumera {
@@ -14,7 +16,9 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-Bytes ToBytes(const std::string& text) { return {text.begin(), text.end()}; }
+Bytes ToBytes(const std::string& text) {
+  return {text.begin(), text.end()};
+}
 
 // Walks a packed stream one decoding step at a time with the engine's own DecodeSymbol
 // and checks each event against the script that wrote it.
@@ -25,11 +29,10 @@ TEST(Pack, EveryScriptedEventDecodesAsWritten) {
   packer.Repeat(4, 5);
   packer.EndMarker();
 
-  TMemoryStream source(packer.Finish());
-  TMemoryStream output;
-  TDecompressor d;
-  d.FSource = &source;
-  d.FDest = &output;
+  testing::TMemoryDecode decode(packer.Finish());
+  TMemoryStream& source = decode.Source;
+  TMemoryStream& output = decode.Output;
+  TDecompressor& d = decode.Decoder;
   d.Prepare();
   d.FBits = std::make_unique<TContext>(source);
   uint8_t head[4];
@@ -59,10 +62,10 @@ TEST(Pack, LongestRepeatPicksTheLongestCopyTheDecoderCanMake) {
     uint32_t length;
   };
   for (const Case& c : {
-           Case{"abcabcabc", 3, 0, 6},   // from the start, overlapping its own output
-           Case{"qxabxab", 5, 2, 2},     // after the previous 'x'
-           Case{"aaaaaaaa", 2, 0, 6},    // code 0 beats the ring's code 2 on a tie
-           Case{"abcdef", 3, 0, 0},      // nothing matches
+           Case{"abcabcabc", 3, 0, 6},  // from the start, overlapping its own output
+           Case{"qxabxab", 5, 2, 2},    // after the previous 'x'
+           Case{"aaaaaaaa", 2, 0, 6},   // code 0 beats the ring's code 2 on a tie
+           Case{"abcdef", 3, 0, 0},     // nothing matches
        }) {
     const Bytes input = ToBytes(c.input);
     TStreamPacker packer;
@@ -105,13 +108,9 @@ TEST(Pack, RefusesATotalThatWouldReach0x10000AndDecodesUpToIt) {
   // decoded with a stop after the last accepted literal.
   TStreamPacker packer;
   for (size_t i = 0; i < accepted; ++i) packer.Literal('a');
-  TMemoryStream source(packer.Finish());
-  TMemoryStream output;
-  TDecompressor decompressor(nullptr, accepted);
-  decompressor.FSource = &source;
-  decompressor.FDest = &output;
-  decompressor.Decompress();
-  EXPECT_EQ(output.Bytes(), Bytes(accepted, 'a'));
+  testing::TMemoryDecode decode(packer.Finish(), nullptr, accepted);
+  decode.Decoder.Decompress();
+  EXPECT_EQ(decode.Output.Bytes(), Bytes(accepted, 'a'));
 }
 
 }  // namespace

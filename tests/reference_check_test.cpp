@@ -1,6 +1,7 @@
+#include "diag/reference_check.h"
+
 #include <gtest/gtest.h>
 
-#include "diag/reference_check.h"
 #include "diag/trace.h"
 #include "engine/decompressor.h"
 #include "platform/exceptions.h"
@@ -34,8 +35,10 @@ class ReferenceCheckTest : public ::testing::Test {
     child.AddSymbol(16, 0x41);  // after the escape of weight 1
     heavy.FCount = 0;
     heavy.FTotal = 0;
-    for (auto [weight, symbol] : {std::pair<uint16_t, uint16_t>{0x8000, 0x41}, {0x8000, 0x42},
-                                  {1, 0x43}, {1, kEscapeSymbol}}) {
+    for (auto [weight, symbol] : {std::pair<uint16_t, uint16_t>{0x8000, 0x41},
+                                  {0x8000, 0x42},
+                                  {1, 0x43},
+                                  {1, kEscapeSymbol}}) {
       heavy.AddSymbol(weight, symbol);
     }
   }
@@ -93,28 +96,40 @@ TEST_F(ReferenceCheckTest, PrintsTheExpectedEntrysFiguresOrFails) {
       {"child table lacks the byte", &child, {0x42}, 0, "in: 42\r\n", "Exception: ", 0},
       {"byte FF is not the escape", &child, {0xFF}, 0, "in: FF\r\n", "Exception: ", 0},
       {"short reference, child table", &child, {0x41, 0x41}, 3, "in: 00\r\n", "Exception: ", 0},
-      {"short reference, root table", &root, {0x41, 0x41}, 3,
+      {"short reference, root table",
+       &root,
+       {0x41, 0x41},
+       3,
        "in: 00\r\n"
        "calc w (0000) = 0000 + 00  -= FFFF8000\r\n"
        "c# NeededWeight (00) := 0000 * 101 div FFFF\r\n"
        "c# first (0000) := 0000 - ((FFFF * 00) div 101)\r\n"
        "00\r\n",
-       "none: ", 1},
+       "none: ",
+       1},
       // The following byte is missing, so its figure is the whole total, past every entry.
-      {"following byte missing", &child, {0x41, 0x42}, 0,
+      {"following byte missing",
+       &child,
+       {0x41, 0x42},
+       0,
        "in: 41\r\n"
        "calc w (0F20) = 0F0F + 11  -= FFFF8F20\r\n"
        "c# NeededWeight (01) := 0F0F * 11 div FFFF\r\n"
        "c# first (0011) := 0F20 - ((FFFF * 01) div 11)\r\n",
-       "Exception: Find reached the end of TDic.", 0},
+       "Exception: Find reached the end of TDic.",
+       0},
       // 0x10000 in front of the byte: scaled without overflow, and cut to 16 bits for "first".
-      {"weights beyond 16 bits", &heavy, {0x43, 0x41}, 0,
+      {"weights beyond 16 bits",
+       &heavy,
+       {0x43, 0x41},
+       0,
        "in: 43\r\n"
        "calc w (FFFE) = FFFE + 00  -= 7FFE\r\n"
        "c# NeededWeight (00) := FFFE * 10002 div FFFF\r\n"
        "c# first (FFFE) := FFFE - ((FFFF * 00) div 10002)\r\n"
        "01\r\n",
-       "none: ", 1},
+       "none: ",
+       1},
   };
   for (const auto& c : cases) {
     Reference(c.Reference);

@@ -3,6 +3,7 @@
 #include "diag/trace.h"
 #include "engine/decompressor.h"
 #include "platform/exceptions.h"
+#include "test_support.h"
 
 namespace lumera {
 namespace {
@@ -26,15 +27,6 @@ class RepeaterTest : public ::testing::Test {
     decoder.FRepeatPos = code;
     decoder.FRepeatLen = length;
     decoder.ResolveRepeat();
-  }
-  template <class F>
-  std::string Failure(F action) {
-    try {
-      action();
-    } catch (const Exception& e) {
-      return e.Message();
-    }
-    return "none";
   }
   bool AtEnd() const { return out.Position() == out.Size(); }
 
@@ -63,8 +55,8 @@ TEST_F(RepeaterTest, OffsetCodesResolveThroughTheLastBytesRingAndCopiesMayOverla
     Bytes After;
   } const cases[] = {
       {{7, 1, 2, 3, 7}, 2, 6, 1, {7, 1, 2, 3, 7, 1, 2, 3, 7, 1, 2}},  // distance 4
-      {{5, 9, 9}, 2, 4, 2, {5, 9, 9, 9, 9, 9, 9}},  // distance 1 repeats the last byte
-      {{4, 5, 6}, 0, 5, 0, {4, 5, 6, 4, 5, 6, 4, 5}},  // code 0 starts at the first byte
+      {{5, 9, 9}, 2, 4, 2, {5, 9, 9, 9, 9, 9, 9}},        // distance 1 repeats the last byte
+      {{4, 5, 6}, 0, 5, 0, {4, 5, 6, 4, 5, 6, 4, 5}},     // code 0 starts at the first byte
       {{2, 9, 2, 9, 2}, 3, 2, 1, {2, 9, 2, 9, 2, 9, 2}},  // the ring's Next names its oldest
   };
   for (const auto& c : cases) {
@@ -93,18 +85,19 @@ TEST_F(RepeaterTest, RepeatsThatNameNoExistingByteAreRefusedBeforeWriting) {
     bool Refused;
     int32_t Start;
   } const cases[] = {
-      {{}, 0, 1, true, 0},             // nothing to copy from yet
-      {{}, 1, 1, true, 1},             // nothing output: every ring is empty
+      {{}, 0, 1, true, 0},  // nothing to copy from yet
+      {{}, 1, 1, true, 1},  // nothing output: every ring is empty
       {{}, 255, 3, true, 255},
-      {{1, 2, 3}, 1, 1, true, 3},      // would start at the end of the output
+      {{1, 2, 3}, 1, 1, true, 3},        // would start at the end of the output
       {{2, 9, 2, 9, 2}, 4, 1, true, 4},  // one more than the ring holds; the code stays
-      {{}, 0, 0, false, 0},            // nothing to copy, so nothing is missing
+      {{}, 0, 0, false, 0},              // nothing to copy, so nothing is missing
       {{1, 2, 3}, 1, 0, false, 3},
   };
   for (const auto& c : cases) {
     Restart();
     Put(c.Before);
-    EXPECT_EQ(Failure([&] { Resolve(c.Code, c.Length); }), c.Refused ? kInvalidOffset : "none")
+    EXPECT_EQ(testing::FailureMessage([&] { Resolve(c.Code, c.Length); }),
+              c.Refused ? kInvalidOffset : "none")
         << "code " << c.Code << " length " << c.Length;
     EXPECT_EQ(decoder.FRepeatPos, c.Start);
     EXPECT_EQ(out.Bytes(), c.Before);
@@ -119,22 +112,23 @@ TEST_F(RepeaterTest, RingStartingItsSecondLapRefusesEveryCode) {
   EXPECT_EQ(ring.Pos[0], 0u);
   EXPECT_EQ(ring.Pos[255], 255u);
   for (int32_t code = 1; code <= 255; ++code) {
-    ASSERT_EQ(Failure([&] { Resolve(code, 1); }), kInvalidOffset) << "code " << code;
+    ASSERT_EQ(testing::FailureMessage([&] { Resolve(code, 1); }), kInvalidOffset)
+        << "code " << code;
   }
   EXPECT_EQ(out.Size(), 256);
   EXPECT_TRUE(AtEnd());
 }
 
 TEST_F(RepeaterTest, ReadBackReturnsOnlyBytesThatExistAndKeepsThePosition) {
-  EXPECT_EQ(Failure([&] { decoder.ReadBack(-1); }), kInvalidOffset);
-  EXPECT_EQ(Failure([&] { decoder.ReadBack(0); }), kInvalidOffset);
+  EXPECT_EQ(testing::FailureMessage([&] { decoder.ReadBack(-1); }), kInvalidOffset);
+  EXPECT_EQ(testing::FailureMessage([&] { decoder.ReadBack(0); }), kInvalidOffset);
   Put({1, 2, 3});
   for (auto [offset, byte] : {std::pair<int32_t, uint8_t>{0, 1}, {2, 3}, {-1, 3}, {-3, 1}}) {
     EXPECT_EQ(decoder.ReadBack(offset), byte) << offset;
     EXPECT_TRUE(AtEnd());
   }
   for (int32_t offset : {3, 100, -4}) {
-    EXPECT_EQ(Failure([&] { decoder.ReadBack(offset); }), kInvalidOffset) << offset;
+    EXPECT_EQ(testing::FailureMessage([&] { decoder.ReadBack(offset); }), kInvalidOffset) << offset;
     EXPECT_TRUE(AtEnd());
   }
 }

@@ -1,8 +1,9 @@
+#include "engine/symbol_decoder.h"
+
 #include <gtest/gtest.h>
 
 #include "diag/trace.h"
 #include "engine/decompressor.h"
-#include "engine/symbol_decoder.h"
 #include "platform/exceptions.h"
 #include "test_support.h"
 
@@ -23,15 +24,6 @@ class SymbolDecoderTest : public ::testing::Test {
     table.FCount = 0;
     table.FTotal = 0;
     for (auto [weight, symbol] : entries) table.AddSymbol(weight, symbol);
-  }
-  template <class F>
-  std::string Failure(F action) {
-    try {
-      action();
-    } catch (const Exception& e) {
-      return e.Message();
-    }
-    return "none";
   }
 
   testing::TScratchDir dir;
@@ -119,8 +111,10 @@ TEST_F(SymbolDecoderTest, EmptyOrOversizedShareIsRefusedBeforeAnythingChanges) {
   Bits({0xAB, 0xCD, 0x00, 0x00});
   decoder.FCode = 0x777;
   decoder.FRange = 0x8888;
-  EXPECT_EQ(Failure([&] { decoder.Renormalize(5, 0); }), "Divisor has been calculated as 0.");
-  EXPECT_EQ(Failure([&] { decoder.Renormalize(5, 0x10000); }), "Unexpectedly large BitsNeeded.");
+  EXPECT_EQ(testing::FailureMessage([&] { decoder.Renormalize(5, 0); }),
+            "Divisor has been calculated as 0.");
+  EXPECT_EQ(testing::FailureMessage([&] { decoder.Renormalize(5, 0x10000); }),
+            "Unexpectedly large BitsNeeded.");
   EXPECT_EQ(decoder.FCode, 0x777u);
   EXPECT_EQ(decoder.FRange, 0x8888u);
 
@@ -128,7 +122,8 @@ TEST_F(SymbolDecoderTest, EmptyOrOversizedShareIsRefusedBeforeAnythingChanges) {
   Fill({{1, kEscapeSymbol}, {0xFFFF, 0x41}});
   decoder.FRange = 0x8000;
   decoder.FCode = 0;
-  EXPECT_EQ(Failure([&] { decoder.DecodeSymbol(table); }), "Divisor has been calculated as 0.");
+  EXPECT_EQ(testing::FailureMessage([&] { decoder.DecodeSymbol(table); }),
+            "Divisor has been calculated as 0.");
   EXPECT_EQ(table.FTotal, 0x10000u);  // not hit
   EXPECT_EQ(source->Position(), 0);
 }

@@ -1,5 +1,5 @@
-// Small helpers shared by the tests: a scratch folder that is removed afterwards, and
-// whole-file reads and writes.
+// Small helpers shared by the tests: a scratch folder that is removed afterwards,
+// whole-file reads and writes, and the message of a failure.
 #pragma once
 
 #include <unistd.h>
@@ -10,6 +10,8 @@
 #include <iterator>
 #include <string>
 #include <vector>
+
+#include "platform/exceptions.h"
 
 namespace lumera::testing {
 
@@ -43,7 +45,8 @@ class TScratchDir {
 
 inline void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
   std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
 }
 
 inline void WriteFile(const std::string& path, const std::string& text) {
@@ -53,6 +56,17 @@ inline void WriteFile(const std::string& path, const std::string& text) {
 inline std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The message of the failure that action raises, or "none" when it raises nothing.
+template <class F>
+std::string FailureMessage(F action) {
+  try {
+    action();
+  } catch (const Exception& e) {
+    return e.Message();
+  }
+  return "none";
 }
 
 }  // namespace lumera::testing

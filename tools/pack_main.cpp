@@ -31,7 +31,8 @@ bool Run(bool decode, const std::string& inputPath, const std::string& outputPat
   lumera::TFileStream input(inputPath, lumera::TFileMode::OpenRead);
   const std::vector<uint8_t> bytes = ReadAll(input);
   bool leftOver = false;
-  const std::vector<uint8_t> result = decode ? lumera::Unpack(bytes, leftOver) : lumera::Pack(bytes);
+  const std::vector<uint8_t> result =
+      decode ? lumera::Unpack(bytes, leftOver) : lumera::Pack(bytes);
   {
     lumera::TFileStream output(outputPath, lumera::TFileMode::Create);
     if (output.Write(result.data(), result.size()) == result.size()) return leftOver;
@@ -56,8 +57,10 @@ int main(int argc, char** argv) {
   }
   try {
     if (Run(decode, std::string(args[0]), std::string(args[1]))) {
-      std::fputs("lumera-pack: warning: data extracted successfully but not the whole source "
-                 "stream has been used.\n", stderr);
+      std::fputs(
+          "lumera-pack: warning: data extracted successfully but not the whole source "
+          "stream has been used.\n",
+          stderr);
     }
   } catch (const lumera::Exception& e) {
     std::fprintf(stderr, "lumera-pack: %s: %s\n", e.ClassName(), e.what());

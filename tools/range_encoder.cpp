@@ -11,8 +11,9 @@ void TRangeEncoder::Encode(uint32_t lowWeight, uint16_t weight, uint32_t total) 
   const uint32_t bottom = (lowWeight * FRange + total - 1) / total;
   const uint32_t share = uint32_t{weight} * FRange / total;
   if (share == 0) {
-    throw Exception("The input cannot be carried by the format: an entry's share of the range "
-                    "would be 0.");
+    throw Exception(
+        "The input cannot be carried by the format: an entry's share of the range "
+        "would be 0.");
   }
   AddToLow(bottom);
   const int bits = 15 - (std::bit_width(share) - 1);

@@ -38,8 +38,9 @@ TStreamPacker::TStreamPacker() : FMirror(std::make_unique<TDecompressor>()) {
 
 void TStreamPacker::EncodeEntry(TDic& table, uint16_t symbol) {
   if (table.FTotal > kLargestCodingTotal) {
-    throw Exception("The input cannot be carried by the format: a frequency table would reach "
-                    "a total of 0x10000.");
+    throw Exception(
+        "The input cannot be carried by the format: a frequency table would reach "
+        "a total of 0x10000.");
   }
   const int index = IndexOf(table, symbol);
   uint32_t lowWeight = 0;
