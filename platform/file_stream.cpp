@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 
@@ -57,48 +58,49 @@ std::string ExpandPath(const std::string& path) {
 }
 
 TFileStream::TFileStream(const std::string& path, TFileMode mode)
-    : FHandle(OpenLocked(path, mode)) {}
+    : FHandle(OpenLocked(path, mode)) {
+  struct stat info {};
+  FSize = ::fstat(FHandle, &info) == 0 ? info.st_size : 0;
+}
 
 TFileStream::~TFileStream() {
   ::close(FHandle);
 }
 
+// Positional reads and writes: the position is kept here, so moving it and asking for it
+// cost no system call. The size is known because nobody else can write the locked file.
 size_t TFileStream::Read(void* buffer, size_t count) {
   size_t done = 0;
   while (done < count) {
-    const ssize_t got = ::read(FHandle, static_cast<char*>(buffer) + done, count - done);
+    const ssize_t got = ::pread(FHandle, static_cast<char*>(buffer) + done, count - done,
+                                FPosition + static_cast<int64_t>(done));
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) break;
     done += static_cast<size_t>(got);
   }
+  FPosition += static_cast<int64_t>(done);
   return done;
 }
 
 size_t TFileStream::Write(const void* buffer, size_t count) {
   size_t done = 0;
   while (done < count) {
-    const ssize_t put = ::write(FHandle, static_cast<const char*>(buffer) + done, count - done);
+    const ssize_t put = ::pwrite(FHandle, static_cast<const char*>(buffer) + done, count - done,
+                                 FPosition + static_cast<int64_t>(done));
     if (put < 0 && errno == EINTR) continue;
     if (put <= 0) break;
     done += static_cast<size_t>(put);
   }
+  FPosition += static_cast<int64_t>(done);
+  FSize = std::max(FSize, FPosition);
   return done;
 }
 
 int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
-  const off_t moved =
-      ::lseek(FHandle, offset, origin == TSeekOrigin::Beginning ? SEEK_SET : SEEK_CUR);
-  if (moved < 0) throw EInOutError(SystemErrorText(errno));
-  return moved;
-}
-
-int64_t TFileStream::Position() const {
-  return ::lseek(FHandle, 0, SEEK_CUR);
-}
-
-int64_t TFileStream::Size() const {
-  struct stat info {};
-  return ::fstat(FHandle, &info) == 0 ? info.st_size : 0;
+  const int64_t base = origin == TSeekOrigin::Beginning ? 0 : FPosition;
+  if (offset < -base) throw EInOutError(SystemErrorText(EINVAL));
+  FPosition = base + offset;
+  return FPosition;
 }
 
 }  // namespace lumera

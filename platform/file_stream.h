@@ -27,11 +27,13 @@ class TFileStream : public TStream {
   size_t Read(void* buffer, size_t count) override;
   size_t Write(const void* buffer, size_t count) override;
   int64_t Seek(int64_t offset, TSeekOrigin origin) override;
-  int64_t Position() const override;
-  int64_t Size() const override;
+  int64_t Position() const override { return FPosition; }
+  int64_t Size() const override { return FSize; }
 
  private:
   int FHandle = -1;
+  int64_t FPosition = 0;
+  int64_t FSize = 0;
 };
 
 // The path made absolute against the working directory (not otherwise normalised).
