@@ -2,6 +2,9 @@
 # `make test` builds everything under AddressSanitizer and UndefinedBehaviorSanitizer and
 # runs every test.
 JOBS ?= $(shell nproc)
+# How long `make fuzz` runs each fuzz target.
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS := decode roundtrip
 
 .PHONY: run test release fuzz bench clean
 
@@ -17,6 +20,27 @@ test:
 	cmake --build build/test -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir build/test --output-on-failure -j $(JOBS)
+
+# Each target runs on a scratch copy of its corpus, so what it finds stays out of the
+# committed corpus; inputs that expose a fault land in fuzz/artifacts/ (ignored by git).
+fuzz:
+	CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DLUMERA_FUZZ=ON -DLUMERA_TESTS=OFF
+	cmake --build build/fuzz -j $(JOBS)
+	set -e; for t in $(FUZZ_TARGETS); do \
+	  rm -rf build/fuzz/corpus/$$t; mkdir -p build/fuzz/corpus/$$t fuzz/artifacts; \
+	  cp fuzz/corpus/$$t/* build/fuzz/corpus/$$t/; \
+	  build/fuzz/fuzz/$${t}_fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=1024 \
+	    -print_final_stats=1 -artifact_prefix=fuzz/artifacts/$$t- build/fuzz/corpus/$$t; \
+	done
+	@echo "fuzz: $(words $(FUZZ_TARGETS)) passed, 0 failed"
+
+# The codec micro-benchmarks, then the traced tool of the release build on its worst case.
+bench: release
+	cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DLUMERA_TESTS=OFF -DLUMERA_BENCH=ON
+	cmake --build build/bench -j $(JOBS)
+	build/bench/bench/codec_bench
+	build/bench/bench/worst_case build/release/app/lumera
 
 clean:
 	rm -rf build

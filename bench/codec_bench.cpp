@@ -1,0 +1,51 @@
+// Throughput of the silent whole-stream decoder (Unpack) and of the encoder (Pack) on a
+// 64 KiB XML-like text, counted in bytes of text per second.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "bench/xml_text.h"
+#include "tools/pack.h"
+
+namespace {
+
+constexpr size_t kTextSize = 64 * 1024;
+
+const std::vector<uint8_t>& Text() {
+  static const std::vector<uint8_t> text = lumera::bench::XmlText(kTextSize);
+  return text;
+}
+
+const std::vector<uint8_t>& Packed() {
+  static const std::vector<uint8_t> stream = lumera::Pack(Text());
+  return stream;
+}
+
+void BM_Unpack(benchmark::State& state) {
+  const std::vector<uint8_t>& stream = Packed();
+  bool leftOver = false;
+  if (lumera::Unpack(stream, leftOver) != Text() || leftOver) {
+    state.SkipWithError("the packed text does not decode back to itself");
+    return;
+  }
+  for (auto _ : state) {
+    std::vector<uint8_t> text = lumera::Unpack(stream, leftOver);
+    benchmark::DoNotOptimize(text.data());
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * Text().size()));
+  state.counters["stream_bytes"] = static_cast<double>(stream.size());
+}
+BENCHMARK(BM_Unpack)->Unit(benchmark::kMillisecond);
+
+void BM_Pack(benchmark::State& state) {
+  const std::vector<uint8_t>& text = Text();
+  for (auto _ : state) {
+    std::vector<uint8_t> stream = lumera::Pack(text);
+    benchmark::DoNotOptimize(stream.data());
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK(BM_Pack)->Unit(benchmark::kMillisecond);
+
+}  // namespace

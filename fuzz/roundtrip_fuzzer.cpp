@@ -1,0 +1,40 @@
+// Arbitrary bytes packed by the encoder and decoded back by the silent whole-stream
+// decoder. Input the format cannot carry is refused by Pack and passes; any other outcome
+// than the very same bytes back, with the source read to its end, aborts.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "platform/exceptions.h"
+#include "tools/pack.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::vector<uint8_t> input(data, data + size);
+  std::vector<uint8_t> stream;
+  try {
+    stream = lumera::Pack(input);
+  } catch (const lumera::Exception&) {
+    return 0;  // the format cannot carry this input
+  }
+  bool leftOver = false;
+  std::vector<uint8_t> decoded;
+  try {
+    decoded = lumera::Unpack(stream, leftOver);
+  } catch (const lumera::Exception& e) {
+    std::fprintf(stderr, "a packed stream of %zu bytes was refused: %s\n", stream.size(),
+                 e.what());
+    std::abort();
+  }
+  if (decoded != input) {
+    std::fprintf(stderr, "%zu bytes in, %zu bytes back, different\n", input.size(),
+                 decoded.size());
+    std::abort();
+  }
+  if (leftOver) {
+    std::fprintf(stderr, "the end marker came before the end of a packed stream\n");
+    std::abort();
+  }
+  return 0;
+}
