@@ -2,12 +2,16 @@
 // final pause. Failures pass out of RunFrontEnd to the caller, which reports them.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "platform/console.h"
 
 namespace lumera {
+
+// The traced tool stops once this many bytes have been output.
+inline constexpr uint64_t kTracedStop = 20;
 
 // Decodes source into dest with the full trace and the reference check, stopping after
 // 20 output bytes. The output exists, empty, before anything is decoded; the streams and

@@ -1,5 +1,6 @@
 #include "diag/reference_check.h"
 
+#include "engine/symbol_decoder.h"
 #include "platform/exceptions.h"
 #include "platform/file_stream.h"
 #include "platform/hex.h"
@@ -25,11 +26,6 @@ TPlace PlaceOf(const TDic& table, uint8_t symbol) {
   return place;
 }
 
-// ceil(weight * range / total), exact in 64 bits, kept to 32.
-uint32_t ScaledUp(uint32_t weight, uint32_t range, uint32_t total) {
-  return static_cast<uint32_t>((uint64_t{weight} * range + total - 1) / total);
-}
-
 }  // namespace
 
 uint8_t TReferenceCheck::RefByte(int32_t k) const {
@@ -51,7 +47,7 @@ void TReferenceCheck::CheckAgainstReference(const TDecompressor& decoder, const 
   FConsole.WriteLine("in: " + Hex(expected, 2));
   if (!place.Found) throw Exception("");
 
-  const uint32_t low = ScaledUp(place.Below, range, total);
+  const uint32_t low = ExactShareBottom(place.Below, range, total);
   FExpectedLow = low;
   const uint32_t below16 = place.Below & 0xFFFF;
   const uint32_t nextBelow = PlaceOf(table, RefByte(1)).Below;
@@ -62,7 +58,7 @@ void TReferenceCheck::CheckAgainstReference(const TDecompressor& decoder, const 
   const uint32_t needed = (FExpectedLow * total / range) & 0xFFFF;
   FConsole.WriteLine(FormatHex("c# NeededWeight (%.2x) := %.4x * %.2x div %.4x",
                                {needed, FExpectedLow, total, range}));
-  const uint32_t first = high - ScaledUp(below16, range, total);
+  const uint32_t first = high - ExactShareBottom(below16, range, total);
   FConsole.WriteLine(FormatHex("c# first (%.4x) := %.4x - ((%.4x * %.2x) div %.2x)",
                                {first, high, range, below16, total}));
 

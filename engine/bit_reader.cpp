@@ -4,8 +4,9 @@
 
 namespace lumera {
 
-void SwapBytes(uint32_t& w) {
-  w = (w >> 24) | ((w >> 8) & 0x0000FF00u) | ((w << 8) & 0x00FF0000u) | (w << 24);
+uint32_t SwapBytes(const std::array<uint8_t, 4>& bytes) {
+  return (uint32_t{bytes[0]} << 24) | (uint32_t{bytes[1]} << 16) | (uint32_t{bytes[2]} << 8) |
+         uint32_t{bytes[3]};
 }
 
 void ShiftIn(uint32_t& v, uint32_t src, uint16_t count) {
@@ -28,18 +29,21 @@ uint32_t TContext::GetBits(uint8_t n) {
     const uint32_t result = FBuffer >> (32 - n);
     FBuffer <<= n;
     FBitsLeft -= n;
+    FDelivered += n;
     return result;
   }
   const uint8_t fresh = n - FBitsLeft;
   const uint32_t carried = FBitsLeft == 0 ? 0 : FBuffer >> (32 - FBitsLeft);
-  uint8_t bytes[4];
-  if (FStream.Read(bytes, sizeof bytes) != sizeof bytes) throw Exception("Premature stream end.");
-  const uint32_t word = (uint32_t{bytes[0]} << 24) | (uint32_t{bytes[1]} << 16) |
-                        (uint32_t{bytes[2]} << 8) | uint32_t{bytes[3]};
+  std::array<uint8_t, 4> bytes{};
+  if (FStream.Read(bytes.data(), bytes.size()) != bytes.size()) {
+    throw Exception("Premature stream end.");
+  }
+  const uint32_t word = SwapBytes(bytes);
   uint32_t result = carried;
   ShiftIn(result, word, fresh);
   FBitsLeft = 32 - fresh;
   FBuffer = word << fresh;
+  FDelivered += n;
   return result;
 }
 

@@ -3,15 +3,16 @@
 // a word is fetched only when a request cannot be served from the bits already held.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "platform/stream.h"
 
 namespace lumera {
 
-// Reverses the four bytes of w: four bytes read in little-endian order become the
-// big-endian value of those bytes.
-void SwapBytes(uint32_t& w);
+// The big-endian value of four bytes read from the stream, built from the bytes
+// themselves, so it is the same on any host byte order.
+uint32_t SwapBytes(const std::array<uint8_t, 4>& bytes);
 
 // v shifted left by count bits, its low count bits filled from the top count bits of src.
 // count is 1 to 31.
@@ -30,9 +31,10 @@ class TContext {
   bool AtEnd() const;
 
   TStream& FStream;      // not owned
-  int32_t FStart;        // low 32 bits of the position at construction
+  int32_t FStart;        // low 32 bits of the position at construction; nothing reads it
   uint32_t FBuffer = 0;  // undelivered bits, left-aligned
   uint8_t FBitsLeft = 0;
+  uint64_t FDelivered = 0;  // bits handed out by GetBits since construction
 };
 
 }  // namespace lumera

@@ -52,8 +52,8 @@ struct TBytePositions {
 };
 
 inline constexpr uint64_t kNoStop = std::numeric_limits<uint64_t>::max();
-// The traced tool stops once this many bytes have been output.
-inline constexpr uint64_t kTracedStop = 20;
+// The initial code value: the first 32 bits of the source, read before the bit reader.
+inline constexpr uint32_t kInitialCodeBits = 32;
 inline constexpr uint16_t kContextCapacity = 2048;
 // FOrder after a walk that went down all four levels.
 inline constexpr uint8_t kDeepest = 255;
@@ -67,8 +67,7 @@ class TDecompressor {
   explicit TDecompressor(TDiagnostics* diagnostics = nullptr, uint64_t stopAfter = kNoStop);
   TDecompressor(const TDecompressor&) = delete;
   TDecompressor& operator=(const TDecompressor&) = delete;
-  // The owned members go in reverse order of declaration: FLenDic0, FLenDic, FMatchDic,
-  // FBits, FDictionary. The streams are never touched.
+  // The streams are not owned and are left alone.
   ~TDecompressor() = default;
 
   void SetDefaults();
@@ -82,6 +81,20 @@ class TDecompressor {
   void DecodeLiteral();
   void DecodeEscape();
   void Finish();
+  // Bits of the source taken so far: the initial code value and every bit the bit
+  // reader has delivered; 0 before decoding starts.
+  uint64_t SourceBitsTaken() const;
+  // The offset of the source byte that holds the next bit not yet taken: where a failed
+  // decoding stopped.
+  uint64_t SourceByteReached() const { return SourceBitsTaken() / 8; }
+
+  // The two model updates that the decoder and the encoder's mirror share, so that both
+  // change together. A literal: a byte that came from the root after the context's
+  // escape joins the context's table, then it is output and its hit counted in node.
+  void ApplyLiteral(TDic& node, uint8_t byte, bool escaped);
+  // A repeat: records the offset code and the length and resolves the copy's start.
+  // Raises "Invalid offset code for the repeater." for a copy the output cannot serve.
+  void StartRepeat(uint16_t code, uint32_t length);
 
   // Symbol decoder (symbol_decoder.cpp).
   uint32_t DecodeSymbol(TDic& model);

@@ -1,3 +1,4 @@
+#include <array>
 #include <string>
 
 #include "engine/decompressor.h"
@@ -12,10 +13,9 @@ void TDecompressor::Decompress() {
   }
   Prepare();
   FBits = std::make_unique<TContext>(*FSource);
-  uint8_t bytes[4] = {};
-  FSource->Read(bytes, sizeof bytes);
-  FCode = (uint32_t{bytes[0]} << 24) | (uint32_t{bytes[1]} << 16) | (uint32_t{bytes[2]} << 8) |
-          uint32_t{bytes[3]};
+  std::array<uint8_t, 4> bytes{};
+  FSource->Read(bytes.data(), bytes.size());
+  FCode = SwapBytes(bytes);
   // The stop is tested before the end marker, and only between steps: a repeat due
   // before the stop is copied in full.
   while (static_cast<uint64_t>(FDest->Size()) < FStopAfter && !FDone) {
@@ -63,7 +63,10 @@ void TDecompressor::DecodeLiteral() {
     DecodeEscape();
     return;
   }
-  const auto byte = static_cast<uint8_t>(entry >> 16);
+  ApplyLiteral(node, static_cast<uint8_t>(entry >> 16), escaped);
+}
+
+void TDecompressor::ApplyLiteral(TDic& node, uint8_t byte, bool escaped) {
   if (escaped) node.AddSymbol(1, byte);
   PutByte(byte);
   CountHit(byte, node);
@@ -76,11 +79,19 @@ void TDecompressor::DecodeEscape() {
     return;
   }
   const auto code = static_cast<uint16_t>(entry >> 16);
-  FRepeatPos = code;
   TDic& lengths = code == 0 ? *FLenDic0 : *FLenDic;
   // The length table's escape is not special: its symbol gives a length of 65535.
-  FRepeatLen = DecodeSymbol(lengths) >> 16;
+  StartRepeat(code, DecodeSymbol(lengths) >> 16);
+}
+
+void TDecompressor::StartRepeat(uint16_t code, uint32_t length) {
+  FRepeatPos = code;
+  FRepeatLen = length;
   ResolveRepeat();
+}
+
+uint64_t TDecompressor::SourceBitsTaken() const {
+  return FBits ? kInitialCodeBits + FBits->FDelivered : 0;
 }
 
 void TDecompressor::Finish() {

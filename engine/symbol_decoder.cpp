@@ -7,15 +7,6 @@
 
 namespace lumera {
 
-namespace {
-
-// ceil(weight * range / total) in 32-bit arithmetic: the bottom of a share.
-uint32_t ShareBottom(uint32_t lowWeight, uint32_t range, uint32_t total) {
-  return (lowWeight * range + total - 1) / total;
-}
-
-}  // namespace
-
 uint32_t TDecompressor::DecodeSymbol(TDic& model) {
   const uint32_t total = model.FTotal;
   // Unreachable from a stream (the range stays at 0x8000 or more and a total would have
@@ -27,11 +18,11 @@ uint32_t TDecompressor::DecodeSymbol(TDic& model) {
   uint16_t remainder = 0;
   const uint16_t index = model.Find(static_cast<uint16_t>(neededWeight), remainder);
   const uint32_t lowWeight = neededWeight - remainder;
-  const uint32_t first = FCode - ShareBottom(lowWeight, FRange, total);
+  const uint32_t first = FCode - CoderShareBottom(lowWeight, FRange, total);
   if (FDiagnostics) FDiagnostics->Bounded(first, FCode, FRange, lowWeight, total);
 
   const TDicItem entry = model.FItems[index];
-  const uint32_t newRange = uint32_t{entry.Weight()} * FRange / total;
+  const uint32_t newRange = CoderShareWidth(entry.Weight(), FRange, total);
   if (FDiagnostics) {
     if (IsEscape(entry.Word)) {
       FDiagnostics->Escaped();

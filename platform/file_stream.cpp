@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <string_view>
+#include <vector>
 
 #include "platform/exceptions.h"
 
@@ -48,13 +50,31 @@ int OpenLocked(const std::string& path, TFileMode mode) {
 
 }  // namespace
 
+std::string FullPath(const std::string& path, const std::string& workingDir) {
+  const std::string joined = !path.empty() && path.front() == '/' ? path : workingDir + "/" + path;
+  std::vector<std::string_view> parts;
+  std::string_view rest = joined;
+  while (!rest.empty()) {
+    const size_t slash = rest.find('/');
+    const std::string_view part = rest.substr(0, slash);
+    rest = slash == std::string_view::npos ? std::string_view{} : rest.substr(slash + 1);
+    if (part.empty() || part == ".") continue;
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+      continue;
+    }
+    parts.push_back(part);
+  }
+  std::string full;
+  for (std::string_view part : parts) full.append("/").append(part);
+  return full.empty() ? "/" : full;
+}
+
 std::string ExpandPath(const std::string& path) {
-  if (!path.empty() && path.front() == '/') return path;
   char directory[PATH_MAX];
-  if (::getcwd(directory, sizeof directory) == nullptr) return path;
-  std::string full = directory;
-  if (full.back() != '/') full.push_back('/');
-  return full + path;
+  const bool known = ::getcwd(directory, sizeof directory) != nullptr;
+  if (!known && (path.empty() || path.front() != '/')) return path;
+  return FullPath(path, known ? directory : "/");
 }
 
 TFileStream::TFileStream(const std::string& path, TFileMode mode)

@@ -36,7 +36,12 @@ class TFileStream : public TStream {
   int64_t FSize = 0;
 };
 
-// The path made absolute against the working directory (not otherwise normalised).
+// path made absolute against workingDir and normalized as text: "." components dropped,
+// each ".." resolved against the component before it (at the root it stays there),
+// repeated "/" collapsed. Symbolic links are not resolved.
+std::string FullPath(const std::string& path, const std::string& workingDir);
+
+// FullPath against the process's working directory.
 std::string ExpandPath(const std::string& path);
 
 }  // namespace lumera

@@ -18,11 +18,10 @@ class ContextTreeTest : public ::testing::Test {
     decoder.FDest = &out;
     decoder.StartModels();
   }
-  // One literal as the decoder handles it: walk, output, count in the walked node.
+  // One literal as the decoder handles it, found in the walked node: output, count.
   TDic& Literal(uint8_t b) {
     TDic& node = decoder.FindContext();
-    decoder.PutByte(b);
-    decoder.CountHit(b, node);
+    decoder.ApplyLiteral(node, b, false);
     return node;
   }
   // Hangs a new child table holding only the escape below a slot of parent.

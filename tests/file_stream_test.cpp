@@ -56,6 +56,7 @@ TEST(FileStream, FailuresNameTheFullPath) {
   }
   ExpectOpenFailure("missing.bin", TFileMode::OpenRead, here + "missing.bin", ENOENT);
   ExpectOpenFailure(here + "missing.bin", TFileMode::OpenRead, here + "missing.bin", ENOENT);
+  ExpectOpenFailure("./folder/../missing.bin", TFileMode::OpenRead, here + "missing.bin", ENOENT);
 }
 
 TEST(FileStream, CreateTruncatesAndWritesReachTheFileAtOnce) {

@@ -2,6 +2,7 @@
 
 #include "app/failure_report.h"
 #include "app/output_path.h"
+#include "platform/file_stream.h"
 
 namespace lumera {
 namespace {
@@ -25,6 +26,28 @@ TEST(OutputPath, OutXmlGoesInTheDirectoryPartUnderEitherRule) {
            Case{"data/blob.bin", kDrivePaths, "out.xml"},  // '/' is no delimiter there
        }) {
     EXPECT_EQ(OutputPathFor(c.source, c.rule), c.output) << c.source;
+  }
+}
+
+// The full path that the file messages quote, for source, out.xml and dec.xml alike.
+TEST(OutputPath, MessagesQuoteTheFullPathNormalizedAsText) {
+  struct Case {
+    const char* path;
+    const char* full;
+  };
+  for (const Case& c : {
+           Case{"./src.bin", "/srv/work/src.bin"},
+           Case{"sub/../src.bin", "/srv/work/src.bin"},
+           Case{"a//b.lum", "/srv/work/a/b.lum"},
+           Case{"../x/src.bin", "/srv/x/src.bin"},
+           Case{"../../../../up.bin", "/up.bin"},  // ".." at the root stays there
+           Case{"sub/./out.xml", "/srv/work/sub/out.xml"},
+           Case{"/abs//./dec.xml", "/abs/dec.xml"},
+           Case{"sub/", "/srv/work/sub"},
+           Case{"..", "/srv"},
+           Case{"/", "/"},
+       }) {
+    EXPECT_EQ(FullPath(c.path, "/srv/work"), c.full) << c.path;
   }
 }
 

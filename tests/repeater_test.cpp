@@ -24,9 +24,7 @@ class RepeaterTest : public ::testing::Test {
     for (uint8_t b : bytes) decoder.PutByte(b);
   }
   void Resolve(int32_t code, uint32_t length) {
-    decoder.FRepeatPos = code;
-    decoder.FRepeatLen = length;
-    decoder.ResolveRepeat();
+    decoder.StartRepeat(static_cast<uint16_t>(code), length);
   }
   bool AtEnd() const { return out.Position() == out.Size(); }
 

@@ -3,13 +3,14 @@
 #include <bit>
 #include <stdexcept>
 
+#include "engine/symbol_decoder.h"
 #include "platform/exceptions.h"
 
 namespace lumera {
 
 void TRangeEncoder::Encode(uint32_t lowWeight, uint16_t weight, uint32_t total) {
-  const uint32_t bottom = (lowWeight * FRange + total - 1) / total;
-  const uint32_t share = uint32_t{weight} * FRange / total;
+  const uint32_t bottom = CoderShareBottom(lowWeight, FRange, total);
+  const uint32_t share = CoderShareWidth(weight, FRange, total);
   if (share == 0) {
     throw Exception(
         "The input cannot be carried by the format: an entry's share of the range "

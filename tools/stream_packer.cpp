@@ -66,16 +66,15 @@ void TStreamPacker::RequireUsable() const {
 void TStreamPacker::Literal(uint8_t byte) {
   RequireUsable();
   TDic& node = FMirror->FindContext();
-  if (IndexOf(node, byte) >= 0) {
-    EncodeEntry(node, byte);
-  } else {
+  const bool escaped = IndexOf(node, byte) < 0;
+  if (escaped) {
     // Only a child can lack a byte: the root holds all of them.
     EncodeEntry(node, kEscapeSymbol);
     EncodeEntry(*FMirror->FDictionary->FRoot, byte);
-    node.AddSymbol(1, byte);
+  } else {
+    EncodeEntry(node, byte);
   }
-  FMirror->PutByte(byte);
-  FMirror->CountHit(byte, node);
+  FMirror->ApplyLiteral(node, byte, escaped);
 }
 
 void TStreamPacker::Repeat(uint8_t code, uint32_t length) {
@@ -84,10 +83,8 @@ void TStreamPacker::Repeat(uint8_t code, uint32_t length) {
   EncodeEscapesToMatch(FMirror->FindContext());
   EncodeEntry(*FMirror->FMatchDic, code);
   EncodeEntry(LengthTable(code), LengthSymbol(length));
-  FMirror->FRepeatPos = code;
-  FMirror->FRepeatLen = length;
   try {
-    FMirror->ResolveRepeat();
+    FMirror->StartRepeat(code, length);
   } catch (const Exception&) {
     FRefused = true;
     return;
