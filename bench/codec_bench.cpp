@@ -7,6 +7,7 @@
 
 #include "bench/xml_text.h"
 #include "tools/pack.h"
+#include "tools/unpack.h"
 
 namespace {
 

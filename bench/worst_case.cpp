@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "tools/pack.h"
+#include "tools/unpack.h"
 #include "tools/stream_packer.h"
 
 namespace {

@@ -9,6 +9,7 @@
 
 #include "platform/exceptions.h"
 #include "tools/pack.h"
+#include "tools/unpack.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<uint8_t> input(data, data + size);

@@ -11,6 +11,7 @@
 #include "platform/exceptions.h"
 #include "test_support.h"
 #include "tools/pack.h"
+#include "tools/unpack.h"
 #include "tools/stream_packer.h"
 
 namespace lumera {

@@ -1,4 +1,5 @@
 #include "tools/pack.h"
+#include "tools/unpack.h"
 
 #include <gtest/gtest.h>
 

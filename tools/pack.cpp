@@ -60,15 +60,4 @@ std::vector<uint8_t> Pack(const std::vector<uint8_t>& input) {
   return packer.Finish();
 }
 
-std::vector<uint8_t> Unpack(const std::vector<uint8_t>& stream, bool& leftOver) {
-  TMemoryStream source(stream);
-  TMemoryStream output;
-  TDecompressor decompressor;
-  decompressor.FSource = &source;
-  decompressor.FDest = &output;
-  decompressor.Decompress();
-  leftOver = !decompressor.FBits->AtEnd();
-  return output.Bytes();
-}
-
 }  // namespace lumera

@@ -1,4 +1,4 @@
-// Whole-buffer packing and silent unpacking, as lumera-pack offers them.
+// Whole-buffer packing, as lumera-pack offers it.
 #pragma once
 
 #include <cstddef>
@@ -23,9 +23,5 @@ TRepeatChoice LongestRepeat(const std::vector<uint8_t>& input, size_t pos,
 // A stream that decodes to exactly input, then the end marker. Raises Exception when the
 // format cannot carry input.
 std::vector<uint8_t> Pack(const std::vector<uint8_t>& input);
-
-// Decodes a whole stream with no trace, no reference check and no stop. leftOver tells
-// whether the end marker came before the source was read to its end.
-std::vector<uint8_t> Unpack(const std::vector<uint8_t>& stream, bool& leftOver);
 
 }  // namespace lumera

@@ -8,6 +8,7 @@
 #include "platform/exceptions.h"
 #include "platform/file_stream.h"
 #include "tools/pack.h"
+#include "tools/unpack.h"
 
 namespace {
 
