@@ -99,10 +99,10 @@ TEST(Pack, RefusesATotalThatWouldReach0x10000AndDecodesUpToIt) {
   size_t accepted = 0;
   try {
     for (;; ++accepted) probe.Literal('a');
-  } catch (const Exception& e) {
+  } catch (const ETooLarge& e) {
     EXPECT_EQ(e.Message(),
-              "The input cannot be carried by the format: a frequency table would reach a total "
-              "of 0x10000.");
+              "The input cannot be carried by the format: a table's total would reach 0x10000.");
+    EXPECT_EQ(e.InputOffset(), accepted);
   }
   ASSERT_GT(accepted, 60000u);
   // The run cannot end with the end marker (its escape has no share left), so it is

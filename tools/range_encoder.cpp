@@ -4,18 +4,17 @@
 #include <stdexcept>
 
 #include "engine/symbol_decoder.h"
-#include "platform/exceptions.h"
 
 namespace lumera {
 
+bool TRangeEncoder::CanEncode(uint16_t weight, uint32_t total) const {
+  return CoderShareWidth(weight, FRange, total) != 0;
+}
+
 void TRangeEncoder::Encode(uint32_t lowWeight, uint16_t weight, uint32_t total) {
+  if (!CanEncode(weight, total)) throw std::logic_error("an entry with no share was coded");
   const uint32_t bottom = CoderShareBottom(lowWeight, FRange, total);
   const uint32_t share = CoderShareWidth(weight, FRange, total);
-  if (share == 0) {
-    throw Exception(
-        "The input cannot be carried by the format: an entry's share of the range "
-        "would be 0.");
-  }
   AddToLow(bottom);
   const int bits = 15 - (std::bit_width(share) - 1);
   FRange = share << bits;

@@ -20,8 +20,10 @@ namespace lumera {
 
 class TRangeEncoder {
  public:
-  // Codes the share of an entry. Raises Exception when the share would be empty, which
-  // the decoder could not tell apart from its neighbours.
+  // Whether an entry of this weight still has a share of the range: an empty one could
+  // not be told apart from its neighbours.
+  bool CanEncode(uint16_t weight, uint32_t total) const;
+  // Codes the share of an entry; the caller has made sure that CanEncode holds.
   void Encode(uint32_t lowWeight, uint16_t weight, uint32_t total);
   // The whole stream: the initial code value and the padded words.
   std::vector<uint8_t> Finish() const;

@@ -31,6 +31,11 @@ uint16_t LengthSymbol(uint32_t length) {
 
 }  // namespace
 
+ETooLarge::ETooLarge(std::string reason, uint64_t inputOffset, const char* file, int line)
+    : Exception("The input cannot be carried by the format: " + reason + ".", file, line),
+      FReason(std::move(reason)),
+      FInputOffset(inputOffset) {}
+
 TStreamPacker::TStreamPacker() : FMirror(std::make_unique<TDecompressor>()) {
   FMirror->FDest = &FOutput;
   FMirror->StartModels();
@@ -38,11 +43,12 @@ TStreamPacker::TStreamPacker() : FMirror(std::make_unique<TDecompressor>()) {
 
 void TStreamPacker::EncodeEntry(TDic& table, uint16_t symbol) {
   if (table.FTotal > kLargestCodingTotal) {
-    throw Exception(
-        "The input cannot be carried by the format: a frequency table would reach "
-        "a total of 0x10000.");
+    throw ETooLarge("a table's total would reach 0x10000", FOutput.Bytes().size());
   }
   const int index = IndexOf(table, symbol);
+  if (!FEncoder.CanEncode(table.FItems[index].Weight(), table.FTotal)) {
+    throw ETooLarge("an entry's share of the range would be 0", FOutput.Bytes().size());
+  }
   uint32_t lowWeight = 0;
   for (int i = 0; i < index; ++i) lowWeight += table.FItems[i].Weight();
   FEncoder.Encode(lowWeight, table.FItems[index].Weight(), table.FTotal);

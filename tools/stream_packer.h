@@ -8,13 +8,31 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "engine/decompressor.h"
+#include "platform/exceptions.h"
 #include "platform/stream.h"
 #include "tools/range_encoder.h"
 
 namespace lumera {
+
+// The input cannot be carried by the format. Reason() is "a table's total would reach
+// 0x10000" or "an entry's share of the range would be 0"; InputOffset() is the offset of
+// the input byte whose event could not be coded.
+class ETooLarge : public Exception {
+ public:
+  ETooLarge(std::string reason, uint64_t inputOffset, const char* file = __builtin_FILE(),
+            int line = __builtin_LINE());
+  const char* ClassName() const override { return "ETooLarge"; }
+  const std::string& Reason() const { return FReason; }
+  uint64_t InputOffset() const { return FInputOffset; }
+
+ private:
+  std::string FReason;
+  uint64_t FInputOffset;
+};
 
 // The length whose code is the length table's escape.
 inline constexpr uint32_t kEscapeLength = 0xFFFF;
