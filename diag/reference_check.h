@@ -8,7 +8,7 @@
 #include <string>
 
 #include "diag/decoded_text.h"
-#include "engine/decompressor.h"
+#include "engine/frequency_table.h"
 #include "platform/console.h"
 
 namespace lumera {
@@ -24,7 +24,7 @@ class TReferenceCheck {
   uint8_t RefByte(int32_t k) const;
   // Called for every decoded entry that is not the escape, before the coder state or
   // the table changes.
-  void CheckAgainstReference(const TDecompressor& decoder, const TDic& table);
+  void CheckAgainstReference(uint32_t code, uint32_t range, const TDic& table);
   uint32_t ExpectedLow() const { return FExpectedLow; }
 
  private:

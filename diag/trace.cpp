@@ -1,38 +1,38 @@
 #include "diag/trace.h"
 
+#include "engine/symbol_decoder.h"
 #include "platform/hex.h"
 
 namespace lumera {
 
-void TTrace::Scaled(uint32_t neededWeight, uint32_t code, uint32_t total, uint32_t range) {
-  FConsole.WriteLine(
-      FormatHex("NeededWeight (%.2x) := %.4x * %.2x div %.4x", {neededWeight, code, total, range}));
+void TTrace::StepStarted(const TStepStart& step) {
+  FConsole.WriteLine(FormatHex("NeededWeight (%.2x) := %.4x * %.2x div %.4x",
+                               {step.NeededWeight, step.Code, step.Total, step.Range}));
 }
 
-void TTrace::Bounded(uint32_t first, uint32_t code, uint32_t range, uint32_t lowWeight,
-                     uint32_t total) {
+void TTrace::EntryFound(const TStepEntry& found) {
   FConsole.WriteLine(FormatHex("first (%.4x) := %.4x - ((%.4x * %.2x) div %.2x)",
-                               {first, code, range, lowWeight, total}));
-}
-
-// The "w " line stays open: the reference check continues it with the expected byte.
-void TTrace::Decoded(const TDecompressor& decoder, const TDic& model) {
-  FConsole.Write("w " + Hex(decoder.FCode, 4) + " ");
+                               {found.First, found.Code, found.Range, found.LowWeight, found.Total}));
+  if (IsEscape(found.Entry)) {
+    // The carriage return puts the line at the start of the console row even where an
+    // unfinished "w " text might stand.
+    FConsole.WriteLine("\r---------- escaped ------------");
+    return;
+  }
+  // The "w " line stays open: the reference check continues it with the expected byte.
+  FConsole.Write("w " + Hex(found.Code, 4) + " ");
   FConsole.Flush();
-  FCheck.CheckAgainstReference(decoder, model);
+  FCheck.CheckAgainstReference(found.Code, found.Range, *found.Table);
 }
 
-void TTrace::Escaped() {
-  FConsole.WriteLine("\r---------- escaped ------------");
-}
-
-void TTrace::Overloaded() {
+void TTrace::StepFinished(uint8_t, bool overloaded) {
+  if (!overloaded) return;
   FConsole.WriteLine(
       "Warning: a TDic has been Hit too many times (0x2000 or more). The algorithm for such "
       "cases is not implemented, the following data may be corrupted.");
 }
 
-void TTrace::Output(uint8_t byte) {
+void TTrace::ByteOutput(uint8_t byte, uint64_t) {
   FDecoded.Append(byte);
   FConsole.WriteLine("out " + Hex(byte, 2));
 }

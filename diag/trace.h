@@ -16,13 +16,12 @@ class TTrace : public TDiagnostics {
   explicit TTrace(TConsole& console, std::string referencePath = "dec.xml")
       : FConsole(console), FCheck(FDecoded, console, std::move(referencePath)) {}
 
-  void Scaled(uint32_t neededWeight, uint32_t code, uint32_t total, uint32_t range) override;
-  void Bounded(uint32_t first, uint32_t code, uint32_t range, uint32_t lowWeight,
-               uint32_t total) override;
-  void Decoded(const TDecompressor& decoder, const TDic& model) override;
-  void Escaped() override;
-  void Overloaded() override;
-  void Output(uint8_t byte) override;
+  void StepStarted(const TStepStart& step) override;
+  void EntryFound(const TStepEntry& found) override;
+  void StepFinished(uint8_t bitsNeeded, bool overloaded) override;
+  void ByteOutput(uint8_t byte, uint64_t offset) override;
+  void RepeatStarted(uint16_t, uint32_t, uint32_t) override {}
+  void EndMarker() override {}
   void SourceLeftOver() override;
 
   const TDecodedText& DecodedText() const { return FDecoded; }

@@ -97,11 +97,15 @@ class TDecompressor {
   void StartRepeat(uint16_t code, uint32_t length);
 
   // Symbol decoder (symbol_decoder.cpp).
-  uint32_t DecodeSymbol(TDic& model);
-  void Renormalize(uint32_t first, uint32_t newRange);
+  // role only tells the observer which table this is.
+  uint32_t DecodeSymbol(TDic& model, TTableRole role = {});
+  // Returns the number of bits pulled (BitsNeeded).
+  uint8_t Renormalize(uint32_t first, uint32_t newRange);
 
   // Context tree (context_tree.cpp).
   TDic& FindContext();
+  // The depth of the table the last walk reached: FOrder, with kDeepest counted as 4.
+  uint8_t ContextDepth() const { return FOrder == kDeepest ? 4 : FOrder; }
   void CountHit(uint8_t symbol, TDic& node);
   void SpawnContext();
 

@@ -56,9 +56,11 @@ void TDecompressor::ResetModels() {
 
 void TDecompressor::DecodeLiteral() {
   TDic& node = FindContext();
-  uint32_t entry = DecodeSymbol(node);
+  uint32_t entry = DecodeSymbol(node, {TTableKind::Context, ContextDepth()});
   const bool escaped = IsEscape(entry);
-  if (escaped && &node != FDictionary->FRoot.get()) entry = DecodeSymbol(*FDictionary->FRoot);
+  if (escaped && &node != FDictionary->FRoot.get()) {
+    entry = DecodeSymbol(*FDictionary->FRoot, {TTableKind::Root});
+  }
   if (IsEscape(entry)) {
     DecodeEscape();
     return;
@@ -73,21 +75,25 @@ void TDecompressor::ApplyLiteral(TDic& node, uint8_t byte, bool escaped) {
 }
 
 void TDecompressor::DecodeEscape() {
-  const uint32_t entry = DecodeSymbol(*FMatchDic);
+  const uint32_t entry = DecodeSymbol(*FMatchDic, {TTableKind::Match});
   if (IsEscape(entry)) {
     Finish();
     return;
   }
   const auto code = static_cast<uint16_t>(entry >> 16);
   TDic& lengths = code == 0 ? *FLenDic0 : *FLenDic;
+  const TTableRole role{code == 0 ? TTableKind::Length0 : TTableKind::Length};
   // The length table's escape is not special: its symbol gives a length of 65535.
-  StartRepeat(code, DecodeSymbol(lengths) >> 16);
+  StartRepeat(code, DecodeSymbol(lengths, role) >> 16);
 }
 
 void TDecompressor::StartRepeat(uint16_t code, uint32_t length) {
   FRepeatPos = code;
   FRepeatLen = length;
   ResolveRepeat();
+  if (FDiagnostics) {
+    FDiagnostics->RepeatStarted(code, static_cast<uint32_t>(FRepeatPos), FRepeatLen);
+  }
 }
 
 uint64_t TDecompressor::SourceBitsTaken() const {
@@ -96,6 +102,7 @@ uint64_t TDecompressor::SourceBitsTaken() const {
 
 void TDecompressor::Finish() {
   FDone = true;
+  if (FDiagnostics) FDiagnostics->EndMarker();
   if (!FBits->AtEnd() && FDiagnostics) FDiagnostics->SourceLeftOver();
 }
 

@@ -37,12 +37,13 @@ class TPositionGuard {
 }  // namespace
 
 void TDecompressor::PutByte(uint8_t b) {
+  const int64_t offset = FDest->Size();
   TBytePositions& ring = FPositions[b];
-  ring.Pos[ring.Next] = static_cast<uint32_t>(FDest->Size());
+  ring.Pos[ring.Next] = static_cast<uint32_t>(offset);
   ring.Next = (ring.Next + 1) & 255;
   // A lost byte would make the output silently differ from what the trace shows.
   if (FDest->Write(&b, 1) != 1) throw EInOutError("Cannot write to the output file.");
-  if (FDiagnostics) FDiagnostics->Output(b);
+  if (FDiagnostics) FDiagnostics->ByteOutput(b, static_cast<uint64_t>(offset));
   FHist[FHistIdx] = b;
   FHistIdx = static_cast<uint8_t>((FHistIdx + 1) & 3);
 }

@@ -137,7 +137,7 @@ TEST_F(ReferenceCheckTest, PrintsTheExpectedEntrysFiguresOrFails) {
     for (int i = 0; i < c.Output; ++i) output.Append(0x41);
     TMemoryConsole screen;
     TReferenceCheck check(output, screen, path);
-    const TFailure failure = Failure([&] { check.CheckAgainstReference(decoder, *c.Table); });
+    const TFailure failure = Failure([&] { check.CheckAgainstReference(decoder.FCode, decoder.FRange, *c.Table); });
     EXPECT_EQ(failure.ClassName + ": " + failure.Message, c.Failure) << c.Name;
     EXPECT_EQ(screen.Output(), c.Trace) << c.Name;
     EXPECT_EQ(screen.Pauses(), c.Pauses) << c.Name;
