@@ -52,6 +52,11 @@ struct TBytePositions {
 };
 
 inline constexpr uint64_t kNoStop = std::numeric_limits<uint64_t>::max();
+// Whole-stream decoders in memory bound what a crafted stream can expand to: by default
+// to this, and never past the ceiling, beyond which the 32-bit output offsets of the
+// rings and the repeat would wrap.
+inline constexpr uint64_t kDefaultMaxOutput = uint64_t{64} << 20;
+inline constexpr uint64_t kMaxOutputCeiling = (uint64_t{1} << 31) - 1;
 // The initial code value: the first 32 bits of the source, read before the bit reader.
 inline constexpr uint32_t kInitialCodeBits = 32;
 inline constexpr uint16_t kContextCapacity = 2048;

@@ -1,0 +1,81 @@
+#include "explore/exploration.h"
+
+#include <algorithm>
+
+#include "platform/exceptions.h"
+#include "platform/stream.h"
+
+namespace lumera {
+
+namespace {
+
+void Add(TKindTotals& totals, const TEvent& event) {
+  ++totals.Count;
+  totals.Bytes += EventBytes(event);
+  totals.Bits += event.Bits;
+  totals.Info += event.Info;
+}
+
+void Collect(TExploration& result, const TDecompressor& decoder, const TEventRecorder& recorder,
+             const TMemoryStream& output) {
+  result.Output = output.Bytes();
+  result.Events = recorder.Events();
+  result.Contexts = decoder.FDictionary ? decoder.FDictionary->FCount : 0;
+  result.MaxTotal = recorder.MaxTotal();
+  result.OverloadedHits = recorder.OverloadedHits();
+  result.BitsTaken = decoder.SourceBitsTaken();
+  result.End = decoder.FDone;
+  result.LeftOver = recorder.LeftOver();
+}
+
+}  // namespace
+
+TExploration Explore(const std::vector<uint8_t>& stream, uint64_t maxOutput) {
+  TExploration result;
+  result.SourceBytes = stream.size();
+  TEventRecorder recorder;
+  TMemoryStream source(stream);
+  TMemoryStream output;
+  // One byte past the bound stops the loop, so that an output of exactly maxOutput bytes
+  // can still reach its end marker.
+  TDecompressor decoder(&recorder, std::min(maxOutput, kMaxOutputCeiling) + 1);
+  decoder.FSource = &source;
+  decoder.FDest = &output;
+  try {
+    decoder.Decompress();
+  } catch (const Exception& e) {
+    result.Failure = TExploreFailure{e.ClassName(), e.Message(), recorder.OutputBytes(),
+                                     decoder.SourceByteReached()};
+  }
+  Collect(result, decoder, recorder, output);
+  if (!result.Failure && !result.End) {
+    result.Failure = TExploreFailure{
+        kOutputLimitClass,
+        "The decoded output exceeds the bound of " + std::to_string(maxOutput) + " bytes.",
+        recorder.OutputBytes(), decoder.SourceByteReached()};
+  }
+  return result;
+}
+
+TSummary Summarize(const std::vector<TEvent>& events) {
+  TSummary summary;
+  for (const TEvent& event : events) {
+    summary.Bits += event.Bits;
+    switch (event.Kind) {
+      case TEventKind::Literal:
+        Add(summary.Literals, event);
+        if (event.Escaped) Add(summary.Escaped, event);
+        Add(summary.Depths[std::min<uint8_t>(event.Depth, 4)], event);
+        break;
+      case TEventKind::Repeat:
+        Add(summary.Repeats, event);
+        break;
+      case TEventKind::End:
+        Add(summary.Ends, event);
+        break;
+    }
+  }
+  return summary;
+}
+
+}  // namespace lumera
