@@ -1,12 +1,19 @@
-# Two entry points: `make run` builds the tool and runs it on the bundled example,
-# `make test` builds everything under AddressSanitizer and UndefinedBehaviorSanitizer and
-# runs every test.
+# The project's entry points. `make` alone lists them; the two that set a machine up are
+# `make run` and `make test`. Each build type has a folder of its own under build/.
 JOBS ?= $(shell nproc)
 # How long `make fuzz` runs each fuzz target.
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS := decode roundtrip
 
-.PHONY: run test release fuzz bench clean
+.PHONY: help run test release fuzz bench clean
+
+help:
+	@echo "make release   optimized build of the programs, in build/release"
+	@echo "make run       release build, then lumera on the bundled example"
+	@echo "make test      every test, under AddressSanitizer and UBSan, in build/test"
+	@echo "make fuzz      each fuzz target for FUZZ_SECONDS (default 60), with clang"
+	@echo "make bench     speed, memory and size measurements against their targets"
+	@echo "make clean     remove build/"
 
 release:
 	cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DLUMERA_TESTS=OFF

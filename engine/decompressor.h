@@ -72,8 +72,6 @@ class TDecompressor {
   explicit TDecompressor(TDiagnostics* diagnostics = nullptr, uint64_t stopAfter = kNoStop);
   TDecompressor(const TDecompressor&) = delete;
   TDecompressor& operator=(const TDecompressor&) = delete;
-  // The streams are not owned and are left alone.
-  ~TDecompressor() = default;
 
   void SetDefaults();
 
