@@ -78,4 +78,27 @@ TSummary Summarize(const std::vector<TEvent>& events) {
   return summary;
 }
 
+size_t EventAt(const std::vector<TEvent>& events, uint64_t offset) {
+  // Events are in output order; the last one starting at or before offset is the only
+  // candidate, since an event of no bytes shares its start with the next.
+  const auto after = std::upper_bound(events.begin(), events.end(), offset,
+                                      [](uint64_t at, const TEvent& e) { return at < e.Out; });
+  if (after == events.begin()) return events.size();
+  const TEvent& candidate = *(after - 1);
+  if (offset - candidate.Out >= EventBytes(candidate)) return events.size();
+  return static_cast<size_t>(after - 1 - events.begin());
+}
+
+const char* EventKindName(TEventKind kind) {
+  switch (kind) {
+    case TEventKind::Literal:
+      return "literal";
+    case TEventKind::Repeat:
+      return "repeat";
+    case TEventKind::End:
+      break;
+  }
+  return "end";
+}
+
 }  // namespace lumera

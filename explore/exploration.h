@@ -58,4 +58,11 @@ struct TSummary {
 
 TSummary Summarize(const std::vector<TEvent>& events);
 
+// The index of the event that wrote the output byte at offset, or events.size() when no
+// event did (the offset lies past the output).
+size_t EventAt(const std::vector<TEvent>& events, uint64_t offset);
+
+// "literal", "repeat" or "end": the kind's name in every output.
+const char* EventKindName(TEventKind kind);
+
 }  // namespace lumera

@@ -1,0 +1,270 @@
+// lumera-explain: every event of a whole stream, as a listing, as JSON Lines or as a
+// heat-map page, optionally checked against a known decoding.
+#include <fcntl.h>
+#include <getopt.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "explore/comparison.h"
+#include "explore/exploration.h"
+#include "explore/heat_map.h"
+#include "explore/json_lines.h"
+#include "explore/listing.h"
+#include "platform/exceptions.h"
+
+namespace lumera {
+namespace {
+
+constexpr const char* kProgram = "lumera-explain";
+
+constexpr const char* kUsage =
+    "usage: lumera-explain [--json | --html PAGE] [--against FILE] [--max-output N] STREAM\n"
+    "Shows every event of a stream: each literal, repeat and the end marker, with its bits.\n"
+    "STREAM - reads standard input.\n"
+    "\n"
+    "  (default)         a listing on standard output: one line per event, then a summary\n"
+    "      --json        JSON Lines on standard output, one object per event\n"
+    "      --html PAGE   a self-contained heat-map page written to PAGE (- for standard output)\n"
+    "      --against FILE  compare the decoded output with FILE; exit status 3 if they differ\n"
+    "      --max-output N  stop after N decoded bytes (default 67108864, at most 2147483647)\n"
+    "  -h, --help        show this text\n"
+    "  -V, --version     show the version\n"
+    "\n"
+    "Exit status: 0 done, 1 failure (also a stream that fails to decode), 2 usage error,\n"
+    "3 the output differs from the --against FILE.\n";
+
+constexpr int kDiffers = 3;
+
+// A mistake in the command line: exit status 2 and a hint to see --help.
+class EUsage : public Exception {
+ public:
+  using Exception::Exception;
+  const char* ClassName() const override { return "EUsage"; }
+};
+
+enum class TFormat { Listing, Json, Page };
+
+struct TOptions {
+  TFormat Format = TFormat::Listing;
+  std::string Page;
+  std::optional<std::string> Against;
+  uint64_t MaxOutput = kDefaultMaxOutput;
+  std::string Stream;
+  bool Help = false;
+  bool Version = false;
+};
+
+enum TLongOnly { kJson = 256, kHtml, kAgainst, kMaxOutput };
+
+uint64_t ParseMaxOutput(const std::string& text) {
+  char* end = nullptr;
+  errno = 0;
+  const unsigned long long value = std::strtoull(text.c_str(), &end, 10);
+  if (text.empty() || text[0] < '0' || text[0] > '9' || *end != '\0' || errno == ERANGE) {
+    throw EUsage("--max-output needs a number of bytes, not '" + text + "'");
+  }
+  if (value > kMaxOutputCeiling) {
+    throw EUsage("--max-output " + text + " is past the ceiling of " +
+                 std::to_string(kMaxOutputCeiling) + " bytes");
+  }
+  return value;
+}
+
+// The option as the user wrote it, for a message about it.
+std::string OptionGiven(char** argv, int index, int shortOption) {
+  if (shortOption != 0 && shortOption != '?' && shortOption != ':') {
+    return std::string("-") + static_cast<char>(shortOption);
+  }
+  std::string given = argv[index];
+  return given.substr(0, given.find('='));
+}
+
+void SetFormat(TOptions& options, TFormat format) {
+  if (options.Format != TFormat::Listing && options.Format != format) {
+    throw EUsage("--json and --html cannot be used together");
+  }
+  options.Format = format;
+}
+
+TOptions ParseOptions(int argc, char** argv) {
+  static const option kLong[] = {{"help", no_argument, nullptr, 'h'},
+                                 {"version", no_argument, nullptr, 'V'},
+                                 {"json", no_argument, nullptr, kJson},
+                                 {"html", required_argument, nullptr, kHtml},
+                                 {"against", required_argument, nullptr, kAgainst},
+                                 {"max-output", required_argument, nullptr, kMaxOutput},
+                                 {nullptr, 0, nullptr, 0}};
+  TOptions options;
+  opterr = 0;  // the messages below name the option in the user's words
+  optind = 1;
+  for (int c; (c = getopt_long(argc, argv, ":hV", kLong, nullptr)) != -1;) {
+    switch (c) {
+      case 'h':
+        options.Help = true;
+        break;
+      case 'V':
+        options.Version = true;
+        break;
+      case kJson:
+        SetFormat(options, TFormat::Json);
+        break;
+      case kHtml:
+        SetFormat(options, TFormat::Page);
+        options.Page = optarg;
+        break;
+      case kAgainst:
+        options.Against = optarg;
+        break;
+      case kMaxOutput:
+        options.MaxOutput = ParseMaxOutput(optarg);
+        break;
+      case ':':
+        throw EUsage("option '" + OptionGiven(argv, optind - 1, optopt) + "' needs an argument");
+      default:
+        throw EUsage("unknown option '" + OptionGiven(argv, optind - 1, optopt) + "'");
+    }
+  }
+  if (options.Help || options.Version) return options;
+  if (optind >= argc) throw EUsage("no STREAM given");
+  if (argc - optind > 1)
+    throw EUsage("one STREAM at a time; unexpected '" + std::string(argv[optind + 1]) + "'");
+  options.Stream = argv[optind];
+  if (options.Stream == "-" && options.Against == "-") {
+    throw EUsage("standard input cannot be both STREAM and the --against FILE");
+  }
+  return options;
+}
+
+std::string DisplayName(const std::string& path) {
+  return path == "-" ? "standard input" : path;
+}
+
+// The whole of a file, a pipe or standard input ("-"), read to its end: a pipe has no
+// size to go by.
+std::vector<uint8_t> ReadInput(const std::string& path) {
+  const std::string name = DisplayName(path);
+  const int handle = path == "-" ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (handle < 0) throw Exception("cannot open " + name + ": " + SystemErrorText(errno));
+  struct stat status {};
+  if (::fstat(handle, &status) == 0 && S_ISDIR(status.st_mode)) {
+    ::close(handle);
+    throw Exception(name + " is a directory, not a file");
+  }
+  std::vector<uint8_t> bytes;
+  uint8_t buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(handle, buffer, sizeof buffer);
+    if (n == 0) break;
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      const int error = errno;
+      if (handle != STDIN_FILENO) ::close(handle);
+      throw Exception("cannot read " + name + ": " + SystemErrorText(error));
+    }
+    bytes.insert(bytes.end(), buffer, buffer + n);
+  }
+  if (handle != STDIN_FILENO) ::close(handle);
+  return bytes;
+}
+
+void WriteReport(std::ostream& out, const TOptions& options, const TExploration& run,
+                 const TComparison* against) {
+  switch (options.Format) {
+    case TFormat::Listing:
+      WriteListing(out, run, against);
+      break;
+    case TFormat::Json:
+      WriteJsonLines(out, run, against);
+      break;
+    case TFormat::Page:
+      WritePage(out, run, against, DisplayName(options.Stream));
+      break;
+  }
+}
+
+void RequireWritten(std::ostream& out, const std::string& where) {
+  out.flush();
+  if (!out) throw EInOutError("cannot write " + where + ": " + SystemErrorText(errno));
+}
+
+// The page goes to its own file; a page cut short by a write error is removed.
+void WritePageFile(const TOptions& options, const TExploration& run, const TComparison* against) {
+  std::ofstream page(options.Page, std::ios::binary | std::ios::trunc);
+  if (!page) throw Exception("cannot create " + options.Page + ": " + SystemErrorText(errno));
+  WriteReport(page, options, run, against);
+  page.close();
+  if (!page) {
+    const int error = errno;
+    struct stat status {};
+    if (::stat(options.Page.c_str(), &status) == 0 && S_ISREG(status.st_mode)) {
+      std::remove(options.Page.c_str());
+    }
+    throw EInOutError("cannot write " + options.Page + ": " + SystemErrorText(error));
+  }
+}
+
+int Run(const TOptions& options) {
+  const std::vector<uint8_t> stream = ReadInput(options.Stream);
+  const TExploration run = Explore(stream, options.MaxOutput);
+  std::optional<TComparison> against;
+  if (options.Against) against = Compare(run, ReadInput(*options.Against), *options.Against);
+  const TComparison* verdict = against ? &*against : nullptr;
+  if (options.Format == TFormat::Page && options.Page != "-") {
+    WritePageFile(options, run, verdict);
+    // The page holds the verdict too, but the one who asked for it reads the console.
+    if (verdict) std::cout << VerdictText(*verdict, run.Events) << '\n';
+  } else {
+    WriteReport(std::cout, options, run, verdict);
+  }
+  RequireWritten(std::cout, "standard output");
+  if (run.Failure) {
+    std::cerr << kProgram << ": " << DisplayName(options.Stream) << ": "
+              << FailureText(*run.Failure) << '\n';
+    return 1;
+  }
+  return against && against->Verdict != TVerdict::Matches ? kDiffers : 0;
+}
+
+int Main(int argc, char** argv) {
+  try {
+    const TOptions options = ParseOptions(argc, argv);
+    if (options.Help) {
+      std::cout << kUsage;
+    } else if (options.Version) {
+      std::cout << kProgram << ' ' << LUMERA_VERSION << '\n';
+    } else {
+      return Run(options);
+    }
+    RequireWritten(std::cout, "standard output");
+    return 0;
+  } catch (const EUsage& e) {
+    std::cerr << kProgram << ": " << e.Message() << "\nTry '" << kProgram
+              << " --help' for more information.\n";
+    return 2;
+  } catch (const std::bad_alloc&) {
+    std::cerr << kProgram << ": out of memory\n";
+  } catch (const Exception& e) {
+    std::cerr << kProgram << ": " << e.Message() << '\n';
+  }
+  return 1;
+}
+
+}  // namespace
+}  // namespace lumera
+
+int main(int argc, char** argv) {
+  // A closed pipe on standard output must be a reported failure, not a silent death.
+  std::signal(SIGPIPE, SIG_IGN);
+  std::ios::sync_with_stdio(false);
+  return lumera::Main(argc, argv);
+}

@@ -1,0 +1,173 @@
+#include "explore/json_lines.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace lumera {
+
+namespace {
+
+// The length of the well-formed UTF-8 sequence at the start of text, or 0. Overlong
+// forms, surrogates and code points past U+10FFFF are not well-formed.
+size_t Utf8Length(std::string_view text) {
+  const auto byte = [&](size_t i) { return static_cast<uint8_t>(text[i]); };
+  const uint8_t lead = byte(0);
+  size_t length = 0;
+  uint8_t low = 0x80, high = 0xBF;  // the range of the second byte
+  if (lead < 0x80) return 1;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (text.size() < length || byte(1) < low || byte(1) > high) return 0;
+  for (size_t i = 2; i < length; ++i) {
+    if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
+  }
+  return length;
+}
+
+// One JSON object on one line, its fields added in order.
+class TJsonLine {
+ public:
+  explicit TJsonLine(const char* type) { Add("type", JsonString(type)); }
+
+  TJsonLine& Add(const char* name, const std::string& json) {
+    FText += FText.empty() ? "{\"" : ",\"";
+    FText += name;
+    FText += "\":";
+    FText += json;
+    return *this;
+  }
+  TJsonLine& Number(const char* name, uint64_t value) { return Add(name, std::to_string(value)); }
+  TJsonLine& Bool(const char* name, bool value) { return Add(name, value ? "true" : "false"); }
+  // Four decimals; JSON has no infinity, so a value that is not finite is null.
+  TJsonLine& Bits(const char* name, double value) {
+    char text[32] = "null";
+    if (std::isfinite(value)) std::snprintf(text, sizeof text, "%.4f", value);
+    return Add(name, text);
+  }
+  TJsonLine& String(const char* name, std::string_view value) {
+    return Add(name, JsonString(value));
+  }
+  void WriteTo(std::ostream& out) {
+    FText += "}\n";
+    out << FText;
+  }
+
+ private:
+  std::string FText;
+};
+
+std::string NumberList(const TKindTotals (&totals)[5], uint64_t TKindTotals::*field) {
+  std::string list = "[";
+  for (const TKindTotals& t : totals) {
+    if (list.size() > 1) list += ',';
+    list += std::to_string(t.*field);
+  }
+  return list + "]";
+}
+
+void WriteEvent(std::ostream& out, const TEvent& e) {
+  TJsonLine line(EventKindName(e.Kind));
+  line.Number("out", e.Out).Number("depth", e.Depth).Number("bits", e.Bits).Bits("info", e.Info);
+  if (e.Kind == TEventKind::Literal) line.Number("byte", e.Byte).Bool("escaped", e.Escaped);
+  if (e.Kind == TEventKind::Repeat)
+    line.Number("code", e.Code).Number("from", e.From).Number("len", e.Len);
+  line.WriteTo(out);
+}
+
+void WriteFailure(std::ostream& out, const TExploreFailure& f) {
+  TJsonLine("failure")
+      .Number("out", f.Out)
+      .Number("source_byte", f.SourceByte)
+      .String("class", f.ClassName)
+      .String("message", f.Message)
+      .WriteTo(out);
+}
+
+void WriteAgainst(std::ostream& out, const TComparison& c) {
+  TJsonLine line("against");
+  line.Bool("matches", c.Verdict == TVerdict::Matches)
+      .String("file", c.FileName)
+      .Number("output_bytes", c.OutputBytes)
+      .Number("file_bytes", c.FileBytes);
+  if (c.Verdict != TVerdict::Matches) line.Number("offset", c.Offset);
+  if (c.Verdict == TVerdict::Differs) {
+    line.Number("output_byte", c.OutputByte).Number("file_byte", c.FileByte);
+  }
+  if (c.Verdict == TVerdict::OutputShorter) line.String("ended_first", "output");
+  if (c.Verdict == TVerdict::FileShorter) line.String("ended_first", "file");
+  if (c.Event) line.Number("event", *c.Event);
+  line.WriteTo(out);
+}
+
+void WriteSummaryLine(std::ostream& out, const TExploration& run) {
+  const TSummary s = Summarize(run.Events);
+  TJsonLine("summary")
+      .Number("source_bytes", run.SourceBytes)
+      .Number("output_bytes", run.Output.size())
+      .Number("literals", s.Literals.Count)
+      .Number("escaped", s.Escaped.Count)
+      .Number("literal_bits", s.Literals.Bits)
+      .Add("literals_by_depth", NumberList(s.Depths, &TKindTotals::Count))
+      .Add("literal_bits_by_depth", NumberList(s.Depths, &TKindTotals::Bits))
+      .Number("repeats", s.Repeats.Count)
+      .Number("repeat_bytes", s.Repeats.Bytes)
+      .Number("repeat_bits", s.Repeats.Bits)
+      .Bool("end", run.End)
+      .Number("end_bits", s.Ends.Bits)
+      .Number("contexts", run.Contexts)
+      .Number("bits", s.Bits)
+      .Number("bits_taken", run.BitsTaken)
+      .Bits("info", s.Literals.Info + s.Repeats.Info + s.Ends.Info)
+      .Number("max_total", run.MaxTotal)
+      .Number("overloaded_hits", run.OverloadedHits)
+      .Bool("left_over", run.LeftOver)
+      .WriteTo(out);
+}
+
+}  // namespace
+
+std::string JsonString(std::string_view text) {
+  std::string json = "\"";
+  while (!text.empty()) {
+    const auto byte = static_cast<uint8_t>(text[0]);
+    const size_t length = Utf8Length(text);
+    if (byte == '"' || byte == '\\') {
+      json += '\\';
+      json += text[0];
+    } else if (byte < 0x20) {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\u%04x", byte);
+      json += escape;
+    } else if (length == 0) {
+      json += "\\ufffd";
+    } else {
+      json.append(text.substr(0, length));
+    }
+    text.remove_prefix(length == 0 ? 1 : length);
+  }
+  return json + "\"";
+}
+
+void WriteJsonLines(std::ostream& out, const TExploration& run, const TComparison* against) {
+  TJsonLine("stream")
+      .Number("format_version", 1)
+      .Number("source_bytes", run.SourceBytes)
+      .WriteTo(out);
+  for (const TEvent& e : run.Events) WriteEvent(out, e);
+  if (run.Failure) WriteFailure(out, *run.Failure);
+  if (against) WriteAgainst(out, *against);
+  WriteSummaryLine(out, run);
+}
+
+}  // namespace lumera

@@ -1,0 +1,26 @@
+// The listing: one line per event, for a person reading the stream from top to bottom,
+// with what each event cost, then the failure (if any), the --against verdict and the
+// summary.
+#pragma once
+
+#include <ostream>
+#include <string>
+
+#include "explore/comparison.h"
+#include "explore/exploration.h"
+
+namespace lumera {
+
+// against may be null.
+void WriteListing(std::ostream& out, const TExploration& run, const TComparison* against);
+
+// The summary block that ends the listing and heads the page: sizes, totals per kind and
+// per depth, the contexts created, the largest total, and how the stream ended.
+void WriteSummary(std::ostream& out, const TExploration& run);
+
+// One sentence on how and where decoding stopped, with the engine's class and message:
+// "not a valid stream: decoding failed after 12 output bytes, at source byte 9
+// (Exception: Find reached the end of TDic.)".
+std::string FailureText(const TExploreFailure& failure);
+
+}  // namespace lumera
