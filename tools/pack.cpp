@@ -1,8 +1,10 @@
 #include "tools/pack.h"
 
 #include <algorithm>
+#include <string>
 
 #include "engine/decompressor.h"
+#include "platform/exceptions.h"
 #include "tools/stream_packer.h"
 
 namespace lumera {
@@ -39,7 +41,10 @@ TRepeatChoice LongestRepeat(const std::vector<uint8_t>& input, size_t pos,
   return best;
 }
 
-std::vector<uint8_t> Pack(const std::vector<uint8_t>& input) {
+std::vector<uint8_t> Pack(const std::vector<uint8_t>& input, int level) {
+  if (level < kFastestLevel || level > kSmallestLevel) {
+    throw Exception("The packing level must be 1 to 9, not " + std::to_string(level) + ".");
+  }
   TStreamPacker packer;
   // A running average of what literals have cost, to price the bytes a repeat replaces.
   double literalBits = 8.0;

@@ -20,8 +20,13 @@ class TStreamPacker;
 TRepeatChoice LongestRepeat(const std::vector<uint8_t>& input, size_t pos,
                             const TStreamPacker& packer);
 
-// A stream that decodes to exactly input, then the end marker. Raises Exception when the
-// format cannot carry input.
-std::vector<uint8_t> Pack(const std::vector<uint8_t>& input);
+inline constexpr int kFastestLevel = 1;
+inline constexpr int kSmallestLevel = 9;
+
+// A stream that decodes to exactly input, then the end marker. level runs from
+// kFastestLevel (the greedy parse) to kSmallestLevel (the parse that weighs every choice
+// by its cost under the models); levels 2 to 8 are aliases of level 9. Raises Exception
+// for a level outside 1..9 and ETooLarge when the format cannot carry input.
+std::vector<uint8_t> Pack(const std::vector<uint8_t>& input, int level = kFastestLevel);
 
 }  // namespace lumera
