@@ -1,5 +1,6 @@
 #include "platform/exceptions.h"
 
+#include <cerrno>
 #include <cstring>
 #include <string_view>
 
@@ -33,6 +34,13 @@ std::string SystemErrorText(int error) {
   std::string text = std::strerror(error);
   while (!text.empty() && (text.back() == ' ' || text.back() == '.')) text.pop_back();
   return text;
+}
+
+std::string LockRefusalText(int error) {
+  if (error == EWOULDBLOCK) {
+    return "The process cannot access the file because it is being used by another process";
+  }
+  return SystemErrorText(error);
 }
 
 }  // namespace lumera

@@ -50,4 +50,9 @@ class EInOutError : public Exception {
 // so that a sentence can be built around it.
 std::string SystemErrorText(int error);
 
+// What a file's lock was refused with: when another opener holds the file, the text says
+// so in words a user understands rather than "try again"; any other error keeps the
+// system's own text.
+std::string LockRefusalText(int error);
+
 }  // namespace lumera

@@ -2,9 +2,15 @@
 // non-blocking lock, so a second opener of the same file (in this process or another)
 // fails instead of waiting. Nothing is buffered in user space: a Write is in the file
 // when it returns.
+//
+// An input that is not a regular file (a pipe, a FIFO, a character device) has no size
+// and cannot be read at a position, so it is read to its end when it is opened and then
+// served from memory; it takes no lock.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/stream.h"
 
@@ -18,7 +24,7 @@ enum class TFileMode {
 class TFileStream : public TStream {
  public:
   // Raises EFOpenError (OpenRead) or EFCreateError (Create) with the full path and the
-  // system's reason.
+  // system's reason, or EInOutError when reading a non-regular input fails.
   TFileStream(const std::string& path, TFileMode mode);
   ~TFileStream() override;
   TFileStream(const TFileStream&) = delete;
@@ -31,10 +37,19 @@ class TFileStream : public TStream {
   int64_t Size() const override { return FSize; }
 
  private:
-  int FHandle = -1;
+  int FHandle = -1;  // -1 for an input held in memory
+  std::vector<uint8_t> FContent;
   int64_t FPosition = 0;
   int64_t FSize = 0;
 };
+
+// Takes the exclusive, non-blocking lock with which every open denies sharing. Returns 0,
+// or the error number that LockRefusalText turns into words.
+int LockExclusive(int handle);
+
+// Everything that handle delivers until its end, read sequentially; raises EInOutError
+// with the system's text when a read fails.
+std::vector<uint8_t> ReadToEnd(int handle);
 
 // path made absolute against workingDir and normalized as text: "." components dropped,
 // each ".." resolved against the component before it (at the root it stays there),

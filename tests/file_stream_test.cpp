@@ -15,9 +15,13 @@ using testing::ReadFile;
 using testing::TScratchDir;
 using testing::WriteFile;
 
-// Opens path in mode, expecting the failure of that mode with the given system reason.
+// What a lock held by another opener reads as, instead of the system's "try again".
+constexpr const char* kDeniedSharing =
+    "The process cannot access the file because it is being used by another process";
+
+// Opens path in mode, expecting the failure of that mode with the given reason.
 void ExpectOpenFailure(const std::string& path, TFileMode mode, const std::string& fullPath,
-                       int error) {
+                       const std::string& reason) {
   const bool create = mode == TFileMode::Create;
   try {
     TFileStream stream(path, mode);
@@ -25,7 +29,7 @@ void ExpectOpenFailure(const std::string& path, TFileMode mode, const std::strin
   } catch (const Exception& e) {
     EXPECT_STREQ(e.ClassName(), create ? "EFCreateError" : "EFOpenError");
     EXPECT_EQ(e.Message(), std::string(create ? "Cannot create file \"" : "Cannot open file \"") +
-                               fullPath + "\". " + SystemErrorText(error));
+                               fullPath + "\". " + reason);
   }
 }
 
@@ -38,7 +42,7 @@ TEST(FileStream, AHeldFileRefusesASecondOpenerAndKeepsItsContent) {
       {
         TFileStream holder(path, held);
         if (held == TFileMode::Create) holder.Write("keep", 4);
-        ExpectOpenFailure(path, second, path, EWOULDBLOCK);
+        ExpectOpenFailure(path, second, path, kDeniedSharing);
         EXPECT_EQ(ReadFile(path), "keep");
       }
       EXPECT_NO_THROW((TFileStream{path, second})) << "the lock outlived its stream";
@@ -51,12 +55,15 @@ TEST(FileStream, FailuresNameTheFullPath) {
   const std::string here = std::filesystem::current_path().string() + "/";
   std::filesystem::create_directory("folder");
   for (TFileMode mode : {TFileMode::OpenRead, TFileMode::Create}) {
-    ExpectOpenFailure("folder", mode, here + "folder", EISDIR);
-    ExpectOpenFailure("nowhere/file.bin", mode, here + "nowhere/file.bin", ENOENT);
+    ExpectOpenFailure("folder", mode, here + "folder", SystemErrorText(EISDIR));
+    ExpectOpenFailure("nowhere/file.bin", mode, here + "nowhere/file.bin", SystemErrorText(ENOENT));
   }
-  ExpectOpenFailure("missing.bin", TFileMode::OpenRead, here + "missing.bin", ENOENT);
-  ExpectOpenFailure(here + "missing.bin", TFileMode::OpenRead, here + "missing.bin", ENOENT);
-  ExpectOpenFailure("./folder/../missing.bin", TFileMode::OpenRead, here + "missing.bin", ENOENT);
+  ExpectOpenFailure("missing.bin", TFileMode::OpenRead, here + "missing.bin",
+                    SystemErrorText(ENOENT));
+  ExpectOpenFailure(here + "missing.bin", TFileMode::OpenRead, here + "missing.bin",
+                    SystemErrorText(ENOENT));
+  ExpectOpenFailure("./folder/../missing.bin", TFileMode::OpenRead, here + "missing.bin",
+                    SystemErrorText(ENOENT));
 }
 
 TEST(FileStream, CreateTruncatesAndWritesReachTheFileAtOnce) {

@@ -1,71 +1,275 @@
-// lumera-pack: writes a stream that the decompressor decodes to a given file, or decodes
-// a whole stream silently.
+// lumera-pack: packs files into streams that the decompressor decodes, decodes whole
+// streams silently, tests and lists them; driven as the common compressors are.
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <new>
 #include <string>
-#include <string_view>
 #include <vector>
 
+#include "explore/exploration.h"
+#include "lumera_version.h"
 #include "platform/exceptions.h"
 #include "platform/file_stream.h"
+#include "tools/cli_options.h"
+#include "tools/output_file.h"
 #include "tools/pack.h"
+#include "tools/stream_packer.h"
 #include "tools/unpack.h"
+
+namespace lumera {
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: lumera-pack INPUT OUTPUT      pack INPUT into a stream OUTPUT\n"
-    "       lumera-pack -d INPUT OUTPUT   decode the whole stream INPUT into OUTPUT\n"
-    "       lumera-pack --help            show this text\n";
+constexpr const char* kProgram = "lumera-pack";
 
-std::vector<uint8_t> ReadAll(lumera::TFileStream& file) {
-  std::vector<uint8_t> bytes(static_cast<size_t>(file.Size()));
-  if (file.Read(bytes.data(), bytes.size()) != bytes.size()) {
-    throw lumera::EInOutError("Cannot read the input file.");
+// Messages go to standard error as they are; if that fails too, nothing is left to tell.
+void Say(const std::string& text) {
+  std::string_view rest = text;
+  while (!rest.empty()) {
+    const ssize_t put = ::write(STDERR_FILENO, rest.data(), rest.size());
+    if (put <= 0) return;
+    rest.remove_prefix(static_cast<size_t>(put));
   }
-  return bytes;
 }
 
-// The input stays open, and so locked, until the output is written: naming the same
-// file twice fails instead of destroying it. Returns whether a decoded stream was not
-// used up.
-bool Run(bool decode, const std::string& inputPath, const std::string& outputPath) {
-  lumera::TFileStream input(inputPath, lumera::TFileMode::OpenRead);
-  const std::vector<uint8_t> bytes = ReadAll(input);
-  bool leftOver = false;
-  const std::vector<uint8_t> result =
-      decode ? lumera::Unpack(bytes, leftOver) : lumera::Pack(bytes);
-  {
-    lumera::TFileStream output(outputPath, lumera::TFileMode::Create);
-    if (output.Write(result.data(), result.size()) == result.size()) return leftOver;
+void SayError(const std::string& message) {
+  Say(std::string(kProgram) + ": " + message + "\n");
+}
+
+// What standard output carries (help, version, the listing) must arrive: a failed write
+// is a failure of the run.
+void WriteStandardOutput(const std::string& text) {
+  std::string_view rest = text;
+  while (!rest.empty()) {
+    const ssize_t put = ::write(STDOUT_FILENO, rest.data(), rest.size());
+    if (put < 0 && errno == EINTR) continue;
+    if (put < 0)
+      throw Exception("cannot write to standard output (" + SystemErrorText(errno) + ")");
+    rest.remove_prefix(static_cast<size_t>(put));
   }
-  std::remove(outputPath.c_str());
-  throw lumera::EInOutError("Cannot write the output file.");
+}
+
+std::string DisplayName(const std::string& path) {
+  return path == kStandardStream ? "standard input" : path;
+}
+
+std::vector<uint8_t> ReadInput(const std::string& path) {
+  try {
+    if (path == kStandardStream) return ReadToEnd(STDIN_FILENO);
+    TFileStream file(path, TFileMode::OpenRead);
+    std::vector<uint8_t> bytes(static_cast<size_t>(file.Size()));
+    if (file.Read(bytes.data(), bytes.size()) != bytes.size()) {
+      throw EInOutError("The file ended before its size.");
+    }
+    return bytes;
+  } catch (const Exception& e) {
+    throw Exception(DisplayName(path) + ": cannot read the input (" + e.Message() + ")");
+  }
+}
+
+// Where decoding stopped, in the user's words, then the engine's message. The explorer's
+// figures and Unpack's are the same, so both runs of the program read alike.
+std::string StoppedText(const std::string& name, bool pastBound, uint64_t outputBytes,
+                        uint64_t sourceByte, const std::string& message) {
+  const std::string what = pastBound ? "the decoded output passes --max-output: decoding stopped"
+                                     : "not a valid stream: decoding failed";
+  return DisplayName(name) + ": " + what + " after " + std::to_string(outputBytes) +
+         " output bytes, at source byte " + std::to_string(sourceByte) + " (" + message + ")";
+}
+
+std::vector<uint8_t> Decode(const std::string& name, const std::vector<uint8_t>& stream,
+                            uint64_t maxOutput, bool& leftOver) {
+  try {
+    return Unpack(stream, leftOver, maxOutput);
+  } catch (const EDecodingStopped& e) {
+    throw Exception(StoppedText(name, e.PastBound(), e.OutputBytes(), e.SourceByte(), e.Message()));
+  }
+}
+
+std::vector<uint8_t> Encode(const std::string& name, const std::vector<uint8_t>& input, int level) {
+  try {
+    return Pack(input, level);
+  } catch (const ETooLarge& e) {
+    throw Exception(DisplayName(name) + ": too large for the format at input offset " +
+                    std::to_string(e.InputOffset()) + ": " + e.Reason());
+  }
+}
+
+// The stream's share of the decoded size, as a percentage.
+std::string Ratio(uint64_t streamBytes, uint64_t decodedBytes) {
+  if (decodedBytes == 0) return "-";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2f%%",
+                100.0 * static_cast<double>(streamBytes) / static_cast<double>(decodedBytes));
+  return text;
+}
+
+class TRun {
+ public:
+  explicit TRun(const TCliOptions& options) : FOptions(options) {}
+
+  // Each job fails alone; the status says whether any did.
+  int Run(const std::vector<TJob>& jobs) {
+    bool failed = false;
+    for (const TJob& job : jobs) {
+      try {
+        RunJob(job);
+      } catch (const std::bad_alloc&) {
+        SayError(DisplayName(job.Input) + ": out of memory");
+        failed = true;
+      } catch (const Exception& e) {
+        SayError(e.Message());
+        failed = true;
+      }
+    }
+    return failed ? 1 : 0;
+  }
+
+ private:
+  void RunJob(const TJob& job) {
+    switch (FOptions.Mode) {
+      case TCliMode::Compress:
+      case TCliMode::Decompress:
+        Convert(job);
+        break;
+      case TCliMode::Test:
+        Test(job);
+        break;
+      case TCliMode::List:
+        List(job);
+        break;
+    }
+  }
+
+  bool Packing() const { return FOptions.Mode == TCliMode::Compress; }
+
+  void RefuseTerminal(bool terminal) const {
+    if (Packing() && terminal) {
+      throw Exception(
+          "compressed data is not written to a terminal, where it would only garble the "
+          "screen; redirect standard output or give an OUTPUT");
+    }
+  }
+
+  void Convert(const TJob& job) {
+    const std::string output =
+        job.Output.empty() ? DefaultOutputName(job.Input, FOptions.Mode) : job.Output;
+    if (output == kStandardStream) RefuseTerminal(::isatty(STDOUT_FILENO) == 1);
+    CheckOutputTarget(job.Input, output, FOptions.Force);
+    const auto start = std::chrono::steady_clock::now();
+    const std::vector<uint8_t> input = ReadInput(job.Input);
+    TOutputFile file(output);
+    RefuseTerminal(file.IsTerminal());
+    bool leftOver = false;
+    const std::vector<uint8_t> result =
+        Packing() ? Encode(job.Input, input, FOptions.Level)
+                  : Decode(job.Input, input, FOptions.MaxOutput, leftOver);
+    file.Write(result);
+    file.Commit();
+    if (leftOver) {
+      Warn(DisplayName(job.Input) +
+           ": warning: data extracted successfully but not the whole source stream has been "
+           "used.");
+    }
+    if (FOptions.Verbosity == TVerbosity::Verbose) {
+      const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+      const size_t packed = Packing() ? result.size() : input.size();
+      const size_t plain = Packing() ? input.size() : result.size();
+      char seconds[32];
+      std::snprintf(seconds, sizeof seconds, "%.3f s", took.count());
+      Say(DisplayName(job.Input) + ": " + std::to_string(input.size()) + " -> " +
+          std::to_string(result.size()) + " bytes (stream " + Ratio(packed, plain) +
+          " of the decoded size), " + seconds + "\n");
+    }
+  }
+
+  void Test(const TJob& job) {
+    bool leftOver = false;
+    const std::vector<uint8_t> decoded =
+        Decode(job.Input, ReadInput(job.Input), FOptions.MaxOutput, leftOver);
+    if (FOptions.Verbosity != TVerbosity::Quiet) {
+      Say(DisplayName(job.Input) + ": OK (" + std::to_string(decoded.size()) + " decoded bytes)\n");
+    }
+    if (leftOver) Warn(DisplayName(job.Input) + ": warning: source bytes left unused");
+  }
+
+  void List(const TJob& job) {
+    const std::vector<uint8_t> stream = ReadInput(job.Input);
+    const TExploration found = Explore(stream, FOptions.MaxOutput);
+    const TSummary summary = Summarize(found.Events);
+    if (!FListed) {
+      WriteStandardOutput("  Stream   Decoded     Ratio  Literals   Repeats  End   Unused  Name\n");
+      FListed = true;
+    }
+    char row[160];
+    std::snprintf(row, sizeof row, "%8llu  %8llu  %8s  %8llu  %8llu  %-3s  %7s  ",
+                  static_cast<unsigned long long>(stream.size()),
+                  static_cast<unsigned long long>(found.Output.size()),
+                  Ratio(stream.size(), found.Output.size()).c_str(),
+                  static_cast<unsigned long long>(summary.Literals.Count),
+                  static_cast<unsigned long long>(summary.Repeats.Count), found.End ? "yes" : "no",
+                  found.End ? std::to_string(UnusedSourceBytes(found)).c_str() : "-");
+    WriteStandardOutput(row + DisplayName(job.Input) + "\n");
+    if (found.Failure) {
+      const TExploreFailure& failure = *found.Failure;
+      throw Exception(StoppedText(job.Input, failure.ClassName == kOutputLimitClass, failure.Out,
+                                  failure.SourceByte, failure.Message));
+    }
+  }
+
+  // The bit reader takes whole 32-bit words, and only when a request needs one, so the
+  // bytes it read are the bits it took rounded up to a word.
+  static uint64_t UnusedSourceBytes(const TExploration& found) {
+    const uint64_t read = (found.BitsTaken + 31) / 32 * 4;
+    return found.SourceBytes > read ? found.SourceBytes - read : 0;
+  }
+
+  void Warn(const std::string& message) const {
+    if (FOptions.Verbosity != TVerbosity::Quiet) SayError(message);
+  }
+
+  const TCliOptions& FOptions;
+  bool FListed = false;  // the listing's header is out
+};
+
+int RunCommandLine(int argc, char** argv) {
+  const bool stdinIsTerminal = ::isatty(STDIN_FILENO) == 1;
+  if (argc <= 1 && stdinIsTerminal) {
+    Say(UsageText());
+    return 2;
+  }
+  const TCliOptions options = ParseCommandLine(argc, argv);
+  if (options.Help) {
+    WriteStandardOutput(UsageText());
+    return 0;
+  }
+  if (options.Version) {
+    WriteStandardOutput(std::string(kProgram) + " " + kVersion + "\n");
+    return 0;
+  }
+  return TRun(options).Run(PlanJobs(options, stdinIsTerminal));
 }
 
 }  // namespace
 
+}  // namespace lumera
+
 int main(int argc, char** argv) {
-  std::vector<std::string_view> args(argv + 1, argv + argc);
-  if (args.size() == 1 && args[0] == "--help") {
-    std::fputs(kUsage, stdout);
-    return 0;
-  }
-  const bool decode = !args.empty() && args[0] == "-d";
-  if (decode) args.erase(args.begin());
-  if (args.size() != 2) {
-    std::fputs(kUsage, stderr);
-    return 2;
-  }
+  // A closed pipe on standard output must be a reported failure, not a silent death.
+  std::signal(SIGPIPE, SIG_IGN);
   try {
-    if (Run(decode, std::string(args[0]), std::string(args[1]))) {
-      std::fputs(
-          "lumera-pack: warning: data extracted successfully but not the whole source "
-          "stream has been used.\n",
-          stderr);
-    }
+    return lumera::RunCommandLine(argc, argv);
+  } catch (const lumera::EUsage& e) {
+    lumera::SayError(e.Message());
+    lumera::Say(std::string("Try '") + lumera::kProgram + " --help' for more information.\n");
+    return 2;
   } catch (const lumera::Exception& e) {
-    std::fprintf(stderr, "lumera-pack: %s: %s\n", e.ClassName(), e.what());
-    return 1;
+    lumera::SayError(e.Message());
+  } catch (const std::bad_alloc&) {
+    lumera::SayError("out of memory");
   }
-  return 0;
+  return 1;
 }

@@ -1,16 +1,49 @@
 #include "tools/unpack.h"
 
-#include "engine/decompressor.h"
+#include <algorithm>
+
+#include "explore/exploration.h"
+#include "platform/stream.h"
 
 namespace lumera {
 
-std::vector<uint8_t> Unpack(const std::vector<uint8_t>& stream, bool& leftOver) {
+namespace {
+
+std::string OutputBoundMessage(uint64_t maxOutput) {
+  return "The decoded output exceeds the bound of " + std::to_string(maxOutput) + " bytes.";
+}
+
+}  // namespace
+
+EDecodingStopped::EDecodingStopped(std::string engineClass, std::string message,
+                                   uint64_t outputBytes, uint64_t sourceByte, bool pastBound,
+                                   const char* file, int line)
+    : Exception(std::move(message), file, line),
+      FEngineClass(std::move(engineClass)),
+      FOutputBytes(outputBytes),
+      FSourceByte(sourceByte),
+      FPastBound(pastBound) {}
+
+std::vector<uint8_t> Unpack(const std::vector<uint8_t>& stream, bool& leftOver,
+                            uint64_t maxOutput) {
+  maxOutput = std::min(maxOutput, kMaxOutputCeiling);
   TMemoryStream source(stream);
   TMemoryStream output;
-  TDecompressor decompressor;
+  // One byte past the bound stops the loop, so that an output of exactly maxOutput bytes
+  // can still reach its end marker.
+  TDecompressor decompressor(nullptr, maxOutput + 1);
   decompressor.FSource = &source;
   decompressor.FDest = &output;
-  decompressor.Decompress();
+  try {
+    decompressor.Decompress();
+  } catch (const Exception& e) {
+    throw EDecodingStopped(e.ClassName(), e.Message(), output.Bytes().size(),
+                           decompressor.SourceByteReached(), false);
+  }
+  if (!decompressor.FDone) {
+    throw EDecodingStopped(kOutputLimitClass, OutputBoundMessage(maxOutput), output.Bytes().size(),
+                           decompressor.SourceByteReached(), true);
+  }
   leftOver = !decompressor.FBits->AtEnd();
   return output.Bytes();
 }

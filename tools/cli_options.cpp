@@ -1,0 +1,228 @@
+#include "tools/cli_options.h"
+
+#include <getopt.h>
+
+#include <cctype>
+#include <climits>
+#include <string_view>
+
+namespace lumera {
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: lumera-pack [OPTIONS] [INPUT [OUTPUT]]\n"
+    "Packs INPUT into a stream, by default INPUT.lum, or decodes one with -d.\n"
+    "INPUT or OUTPUT '-' is standard input or standard output; with no INPUT, standard\n"
+    "input is read when it is not a terminal.\n"
+    "\n"
+    "  -z, --compress      pack (the default)\n"
+    "  -d, --decompress    decode a whole stream; FILE.lum gives FILE\n"
+    "  -t, --test          decode each INPUT in memory and report; write nothing\n"
+    "  -l, --list          list each INPUT's sizes, ratio, events and end\n"
+    "  -c, --stdout        write to standard output\n"
+    "  -f, --force         overwrite an existing OUTPUT\n"
+    "  -m, --multiple      several INPUTs, each to its default name\n"
+    "  -1 ... -9           compression level: 1 is fastest (the default), 9 packs best\n"
+    "      --best          the same as -9\n"
+    "      --max-output N  decode at most N bytes (suffix K, M or G; default 64M,\n"
+    "                      at most 2147483647)\n"
+    "  -q, --quiet         report errors only\n"
+    "  -v, --verbose       also report sizes and times\n"
+    "  -h, --help          show this text\n"
+    "  -V, --version       show the version\n"
+    "\n"
+    "Exit status: 0 on success, 1 on a failure, 2 on a usage error.\n";
+
+// Codes of the long options that have no short form.
+enum : int { kBestOption = 256, kMaxOutputOption };
+
+constexpr option kLongOptions[] = {
+    {"compress", no_argument, nullptr, 'z'},
+    {"decompress", no_argument, nullptr, 'd'},
+    {"uncompress", no_argument, nullptr, 'd'},
+    {"test", no_argument, nullptr, 't'},
+    {"list", no_argument, nullptr, 'l'},
+    {"stdout", no_argument, nullptr, 'c'},
+    {"to-stdout", no_argument, nullptr, 'c'},
+    {"force", no_argument, nullptr, 'f'},
+    {"multiple", no_argument, nullptr, 'm'},
+    {"best", no_argument, nullptr, kBestOption},
+    {"max-output", required_argument, nullptr, kMaxOutputOption},
+    {"quiet", no_argument, nullptr, 'q'},
+    {"verbose", no_argument, nullptr, 'v'},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, 'V'},
+    {nullptr, 0, nullptr, 0},
+};
+
+// The leading ':' makes a missing argument report ':' apart from an unknown option '?';
+// the leading '+' would stop at the first operand, so it is left out: options may follow
+// operands, as users of the common compressors expect.
+constexpr const char* kShortOptions = ":123456789cdfhlmqtvVz";
+
+// "64M" and the like: a decimal count with an optional binary suffix.
+uint64_t ParseByteCount(std::string_view text) {
+  uint64_t value = 0;
+  size_t pos = 0;
+  for (; pos < text.size() && std::isdigit(static_cast<unsigned char>(text[pos])); ++pos) {
+    value = value * 10 + static_cast<uint64_t>(text[pos] - '0');
+    if (value > kMaxOutputCeiling) break;
+  }
+  const std::string_view suffix = text.substr(pos);
+  int shift = -1;
+  if (suffix.empty()) shift = 0;
+  if (suffix == "K" || suffix == "k") shift = 10;
+  if (suffix == "M" || suffix == "m") shift = 20;
+  if (suffix == "G" || suffix == "g") shift = 30;
+  if (pos == 0 || shift < 0) {
+    throw EUsage("--max-output wants a byte count such as 1048576 or 64M, not '" +
+                 std::string(text) + "'");
+  }
+  if (value > (kMaxOutputCeiling >> shift)) {
+    throw EUsage("--max-output " + std::string(text) + " is past the ceiling of " +
+                 std::to_string(kMaxOutputCeiling) + " bytes");
+  }
+  return value << shift;
+}
+
+// "--name=value" where --name takes no value: getopt_long then reports the long option's
+// short code in optopt, which must not be taken for a short option the user gave.
+bool IsValueForFlag(std::string_view written) {
+  const size_t equals = written.find('=');
+  if (!written.starts_with("--") || equals == std::string_view::npos) return false;
+  const std::string_view name = written.substr(2, equals - 2);
+  for (const option& known : kLongOptions) {
+    if (known.name != nullptr && name == known.name) return known.has_arg == no_argument;
+  }
+  return false;
+}
+
+// What getopt_long refused, in the user's words.
+std::string RefusalText(int code, char** argv) {
+  const std::string_view written = argv[optind - 1];
+  if (IsValueForFlag(written)) {
+    return "option '" + std::string(written.substr(0, written.find('='))) + "' takes no argument";
+  }
+  // A short option leaves its character in optopt; a long one leaves 0, or a code of its
+  // own past the characters.
+  const bool shortOption = optopt > 0 && optopt <= UCHAR_MAX;
+  const std::string option = shortOption ? std::string("-") + static_cast<char>(optopt)
+                                         : std::string(written.substr(0, written.find('=')));
+  if (code == ':') return "option '" + option + "' needs an argument";
+  return "unknown option '" + option + "'";
+}
+
+void Apply(TCliOptions& options, int code) {
+  switch (code) {
+    case 'z':
+      options.Mode = TCliMode::Compress;
+      break;
+    case 'd':
+      options.Mode = TCliMode::Decompress;
+      break;
+    case 't':
+      options.Mode = TCliMode::Test;
+      break;
+    case 'l':
+      options.Mode = TCliMode::List;
+      break;
+    case 'c':
+      options.ToStdout = true;
+      break;
+    case 'f':
+      options.Force = true;
+      break;
+    case 'm':
+      options.Multiple = true;
+      break;
+    case 'q':
+      options.Verbosity = TVerbosity::Quiet;
+      break;
+    case 'v':
+      options.Verbosity = TVerbosity::Verbose;
+      break;
+    case 'h':
+      options.Help = true;
+      break;
+    case 'V':
+      options.Version = true;
+      break;
+    case kBestOption:
+      options.Level = kSmallestLevel;
+      break;
+    default:
+      options.Level = code - '0';
+      break;  // '1' to '9'
+  }
+}
+
+std::vector<TJob> SingleJob(const TCliOptions& options, bool stdinIsTerminal) {
+  const std::vector<std::string>& operands = options.Operands;
+  if (operands.size() > 2) {
+    throw EUsage("too many operands; use -m to give several inputs");
+  }
+  if (operands.size() == 2 && options.ToStdout) {
+    throw EUsage("-c and an OUTPUT cannot both be given");
+  }
+  if (operands.empty() && stdinIsTerminal) {
+    throw EUsage("no INPUT, and standard input is a terminal");
+  }
+  TJob job{operands.empty() ? kStandardStream : operands[0], {}};
+  if (operands.size() == 2) job.Output = operands[1];
+  if (options.ToStdout) job.Output = kStandardStream;
+  return {job};
+}
+
+}  // namespace
+
+TCliOptions ParseCommandLine(int argc, char** argv) {
+  TCliOptions options;
+  opterr = 0;
+  optind = 0;  // a full reset, so that a second parse in one process starts afresh
+  for (;;) {
+    optopt = 0;
+    const int code = ::getopt_long(argc, argv, kShortOptions, kLongOptions, nullptr);
+    if (code == -1) break;
+    if (code == '?' || code == ':') throw EUsage(RefusalText(code, argv));
+    if (code == kMaxOutputOption) {
+      options.MaxOutput = ParseByteCount(optarg);
+    } else {
+      Apply(options, code);
+    }
+  }
+  options.Operands.assign(argv + optind, argv + argc);
+  return options;
+}
+
+std::vector<TJob> PlanJobs(const TCliOptions& options, bool stdinIsTerminal) {
+  const bool writes = options.Mode == TCliMode::Compress || options.Mode == TCliMode::Decompress;
+  if (writes && !options.Multiple) return SingleJob(options, stdinIsTerminal);
+  if (writes && options.ToStdout) {
+    throw EUsage("-c cannot be used with -m: streams cannot be concatenated");
+  }
+  std::vector<TJob> jobs;
+  for (const std::string& operand : options.Operands) jobs.push_back({operand, {}});
+  if (jobs.empty() && stdinIsTerminal) {
+    throw EUsage("no INPUT, and standard input is a terminal");
+  }
+  if (jobs.empty()) jobs.push_back({kStandardStream, {}});
+  return jobs;
+}
+
+std::string DefaultOutputName(const std::string& input, TCliMode mode) {
+  if (input == kStandardStream) return kStandardStream;
+  if (mode == TCliMode::Compress) return input + kStreamSuffix;
+  const std::string_view suffix = kStreamSuffix;
+  if (input.size() <= suffix.size() || !input.ends_with(suffix)) {
+    throw Exception(input + ": the name does not end with " + std::string(suffix) +
+                    ", so there is no default OUTPUT; give one");
+  }
+  return input.substr(0, input.size() - suffix.size());
+}
+
+std::string UsageText() {
+  return kUsage;
+}
+
+}  // namespace lumera

@@ -1,0 +1,146 @@
+#include "tools/output_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <optional>
+
+#include "platform/exceptions.h"
+#include "platform/file_stream.h"
+#include "tools/cli_options.h"
+
+namespace lumera {
+
+namespace {
+
+// As the system gives up on symbolic links.
+constexpr int kMostLinks = 40;
+
+std::optional<struct stat> StatusOf(const std::string& path, int standardHandle) {
+  struct stat info {};
+  const bool known = path == kStandardStream ? ::fstat(standardHandle, &info) == 0
+                                             : ::stat(path.c_str(), &info) == 0;
+  if (!known) return std::nullopt;
+  return info;
+}
+
+std::string DirectoryOf(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The permission bits a new file gets from this process.
+uint32_t NewFileMode() {
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return 0666 & ~mask;
+}
+
+}  // namespace
+
+void CheckOutputTarget(const std::string& input, const std::string& output, bool force) {
+  const std::optional<struct stat> out = StatusOf(output, STDOUT_FILENO);
+  if (!out || !S_ISREG(out->st_mode)) return;
+  const std::optional<struct stat> in = StatusOf(input, STDIN_FILENO);
+  if (in && in->st_dev == out->st_dev && in->st_ino == out->st_ino) {
+    throw Exception(output + ": input and output are the same file");
+  }
+  if (!force && output != kStandardStream) {
+    throw Exception(output + ": already exists; use -f to overwrite");
+  }
+}
+
+std::string FollowLinks(const std::string& path) {
+  std::string current = path;
+  for (int hop = 0; hop < kMostLinks; ++hop) {
+    struct stat info {};
+    if (::lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return current;
+    char target[PATH_MAX];
+    const ssize_t length = ::readlink(current.c_str(), target, sizeof target - 1);
+    if (length < 0) return current;
+    const std::string link(target, static_cast<size_t>(length));
+    current = link.front() == '/' ? link : DirectoryOf(current) + "/" + link;
+  }
+  throw Exception(path + ": cannot write the output (" + SystemErrorText(ELOOP) + ")");
+}
+
+// A path to something that is not a regular file (/dev/stdout on a pipe, a FIFO) is
+// opened as it is: its link may name no file at all.
+TOutputFile::TOutputFile(const std::string& path) : FName(path) {
+  if (path == kStandardStream) {
+    FHandle = STDOUT_FILENO;
+    return;
+  }
+  struct stat info {};
+  if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+    OpenDirect(path);
+    return;
+  }
+  FTarget = FollowLinks(path);
+  const bool exists = ::stat(FTarget.c_str(), &info) == 0;
+  OpenTemporary(FTarget, exists, exists ? info.st_mode & 07777 : NewFileMode());
+}
+
+TOutputFile::~TOutputFile() {
+  if (!FTemporary.empty()) ::unlink(FTemporary.c_str());
+  if (FHandle > STDERR_FILENO) ::close(FHandle);
+  if (FTargetHandle >= 0) ::close(FTargetHandle);
+}
+
+void TOutputFile::Fail(const std::string& what, int error) const {
+  throw Exception(FName + ": " + what + " (" + SystemErrorText(error) + ")");
+}
+
+void TOutputFile::OpenDirect(const std::string& target) {
+  FHandle = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
+  if (FHandle < 0) Fail("cannot open the output", errno);
+}
+
+// The temporary file lies in the target's own directory, so that the rename stays on one
+// file system and is atomic.
+void TOutputFile::OpenTemporary(const std::string& target, bool exists, uint32_t mode) {
+  if (exists) {
+    FTargetHandle = ::open(target.c_str(), O_RDONLY | O_CLOEXEC);
+    if (FTargetHandle < 0) Fail("cannot replace the output", errno);
+    if (const int error = LockExclusive(FTargetHandle); error != 0) {
+      throw Exception(FName + ": cannot replace the output (" + LockRefusalText(error) + ")");
+    }
+  }
+  const size_t slash = target.find_last_of('/');
+  const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+  std::string pattern = DirectoryOf(target) + "/." + base + ".XXXXXX";
+  FHandle = ::mkostemp(pattern.data(), O_CLOEXEC);
+  if (FHandle < 0) Fail("cannot create the output", errno);
+  FTemporary = pattern;
+  if (::fchmod(FHandle, mode) != 0) Fail("cannot create the output", errno);
+  if (const int error = LockExclusive(FHandle); error != 0) {
+    Fail("cannot create the output", error);
+  }
+}
+
+bool TOutputFile::IsTerminal() const {
+  return ::isatty(FHandle) == 1;
+}
+
+void TOutputFile::Write(const std::vector<uint8_t>& bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t put = ::write(FHandle, bytes.data() + done, bytes.size() - done);
+    if (put < 0 && errno == EINTR) continue;
+    if (put < 0) Fail("cannot write the output", errno);
+    done += static_cast<size_t>(put);
+  }
+}
+
+void TOutputFile::Commit() {
+  if (FTemporary.empty()) return;
+  if (::rename(FTemporary.c_str(), FTarget.c_str()) != 0) Fail("cannot replace the output", errno);
+  FTemporary.clear();
+}
+
+}  // namespace lumera
