@@ -4,6 +4,7 @@ JOBS ?= $(shell nproc)
 # How long `make fuzz` runs each fuzz target.
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS := decode roundtrip
+FUZZ_TARGETS += explain
 
 .PHONY: help run test release fuzz bench clean
 
@@ -42,12 +43,14 @@ fuzz:
 	done
 	@echo "fuzz: $(words $(FUZZ_TARGETS)) passed, 0 failed"
 
-# The codec micro-benchmarks, then the traced tool of the release build on its worst case.
+# The codec micro-benchmarks, the traced tool of the release build on its worst case, then
+# the explorer on a real text.
 bench: release
 	cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DLUMERA_TESTS=OFF -DLUMERA_BENCH=ON
 	cmake --build build/bench -j $(JOBS)
 	build/bench/bench/codec_bench
 	build/bench/bench/worst_case build/release/app/lumera
+	build/bench/bench/explain_bench
 
 clean:
 	rm -rf build

@@ -80,13 +80,12 @@ uint64_t ParseMaxOutput(const std::string& text) {
   return value;
 }
 
-// The option as the user wrote it, for a message about it.
-std::string OptionGiven(char** argv, int index, int shortOption) {
-  if (shortOption != 0 && shortOption != '?' && shortOption != ':') {
-    return std::string("-") + static_cast<char>(shortOption);
-  }
-  std::string given = argv[index];
-  return given.substr(0, given.find('='));
+// The option as the user wrote it, for a message about it: a long one from its argument
+// (without any "=value"), a short one from the letter getopt reports.
+std::string OptionGiven(const char* argument, int letter) {
+  const std::string given = argument;
+  if (given.starts_with("--")) return given.substr(0, given.find('='));
+  return std::string("-") + static_cast<char>(letter);
 }
 
 void SetFormat(TOptions& options, TFormat format) {
@@ -129,9 +128,9 @@ TOptions ParseOptions(int argc, char** argv) {
         options.MaxOutput = ParseMaxOutput(optarg);
         break;
       case ':':
-        throw EUsage("option '" + OptionGiven(argv, optind - 1, optopt) + "' needs an argument");
+        throw EUsage("option '" + OptionGiven(argv[optind - 1], optopt) + "' needs an argument");
       default:
-        throw EUsage("unknown option '" + OptionGiven(argv, optind - 1, optopt) + "'");
+        throw EUsage("unknown option '" + OptionGiven(argv[optind - 1], optopt) + "'");
     }
   }
   if (options.Help || options.Version) return options;
@@ -217,7 +216,8 @@ int Run(const TOptions& options) {
   const std::vector<uint8_t> stream = ReadInput(options.Stream);
   const TExploration run = Explore(stream, options.MaxOutput);
   std::optional<TComparison> against;
-  if (options.Against) against = Compare(run, ReadInput(*options.Against), *options.Against);
+  if (options.Against)
+    against = Compare(run, ReadInput(*options.Against), DisplayName(*options.Against));
   const TComparison* verdict = against ? &*against : nullptr;
   if (options.Format == TFormat::Page && options.Page != "-") {
     WritePageFile(options, run, verdict);

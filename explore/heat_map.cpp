@@ -44,11 +44,12 @@ constexpr const char* kStyle =
 
 // One hover handler for the whole text: E holds each element's event, [depth, bits,
 // info, escaped] for a literal and [depth, bits, info, code, from, len] for a repeat;
-// an element's output offset is the sum of the bytes before it.
+// an element's output offset is the sum of the bytes before it. Once set up, the text
+// carries the number of events it found, for a reader of the rendered page to check.
 constexpr const char* kScript =
     "const T=document.getElementById('t'),P=document.getElementById('p');"
     "let o=0;[...T.children].forEach((x,k)=>{const e=E[k];e.k=k;e.o=o;o+=e.length>4?e[5]:1;"
-    "x.k=k});"
+    "x.k=k});T.dataset.events=E.length;"
     "T.addEventListener('mouseover',v=>{const x=v.target.closest('i,u');"
     "if(!x||x.parentNode!==T)return;const e=E[x.k];"
     "P.textContent='event '+e.k+' '+(e.length>4?'repeat':e[3]?'literal (escaped)':'literal')"

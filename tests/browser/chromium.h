@@ -1,0 +1,32 @@
+// How the tests and the benchmarks start Chromium: headless, with a fresh profile, and
+// fetching nothing on its own account. As root it needs --no-sandbox.
+#pragma once
+
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+namespace lumera::testing {
+
+inline constexpr const char* kChromium = "/usr/bin/chromium";
+
+// The arguments after the program's name: the switches, then action's, then page as a
+// file URL.
+inline std::vector<std::string> ChromiumArgs(const std::string& profileDir,
+                                             const std::vector<std::string>& action,
+                                             const std::string& page) {
+  std::vector<std::string> args = {"--headless",
+                                   "--disable-gpu",
+                                   "--no-first-run",
+                                   "--disable-background-networking",
+                                   "--disable-component-update",
+                                   "--disable-sync",
+                                   "--user-data-dir=" + profileDir};
+  if (::geteuid() == 0) args.push_back("--no-sandbox");
+  args.insert(args.end(), action.begin(), action.end());
+  args.push_back("file://" + page);
+  return args;
+}
+
+}  // namespace lumera::testing
