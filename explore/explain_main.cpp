@@ -20,7 +20,9 @@
 #include "explore/heat_map.h"
 #include "explore/json_lines.h"
 #include "explore/listing.h"
+#include "lumera_version.h"
 #include "platform/exceptions.h"
+#include "platform/file_stream.h"
 
 namespace lumera {
 namespace {
@@ -148,32 +150,32 @@ std::string DisplayName(const std::string& path) {
   return path == "-" ? "standard input" : path;
 }
 
+// Closes a file handle on every path.
+class THandle {
+ public:
+  explicit THandle(int handle) : FHandle(handle) {}
+  ~THandle() { ::close(FHandle); }
+  THandle(const THandle&) = delete;
+  THandle& operator=(const THandle&) = delete;
+  int Get() const { return FHandle; }
+
+ private:
+  int FHandle;
+};
+
 // The whole of a file, a pipe or standard input ("-"), read to its end: a pipe has no
 // size to go by.
 std::vector<uint8_t> ReadInput(const std::string& path) {
   const std::string name = DisplayName(path);
-  const int handle = path == "-" ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (handle < 0) throw Exception("cannot open " + name + ": " + SystemErrorText(errno));
-  struct stat status {};
-  if (::fstat(handle, &status) == 0 && S_ISDIR(status.st_mode)) {
-    ::close(handle);
-    throw Exception(name + " is a directory, not a file");
+  try {
+    if (path == "-") return ReadToEnd(STDIN_FILENO);
+    const THandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (file.Get() < 0) throw Exception("cannot open " + name + ": " + SystemErrorText(errno));
+    return ReadToEnd(file.Get());
+  } catch (const EInOutError& e) {
+    // A folder, or a device that fails, opens but cannot be read.
+    throw Exception("cannot read " + name + ": " + e.Message());
   }
-  std::vector<uint8_t> bytes;
-  uint8_t buffer[65536];
-  for (;;) {
-    const ssize_t n = ::read(handle, buffer, sizeof buffer);
-    if (n == 0) break;
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      const int error = errno;
-      if (handle != STDIN_FILENO) ::close(handle);
-      throw Exception("cannot read " + name + ": " + SystemErrorText(error));
-    }
-    bytes.insert(bytes.end(), buffer, buffer + n);
-  }
-  if (handle != STDIN_FILENO) ::close(handle);
-  return bytes;
 }
 
 void WriteReport(std::ostream& out, const TOptions& options, const TExploration& run,
@@ -241,7 +243,7 @@ int Main(int argc, char** argv) {
     if (options.Help) {
       std::cout << kUsage;
     } else if (options.Version) {
-      std::cout << kProgram << ' ' << LUMERA_VERSION << '\n';
+      std::cout << kProgram << ' ' << kVersion << '\n';
     } else {
       return Run(options);
     }

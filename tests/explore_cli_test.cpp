@@ -119,7 +119,7 @@ TEST(ExplainCli, OptionsStatusesAndMessages) {
        1,
        {},
        {"lumera-explain: cannot open nothere.lum: No such file or directory\n"}},
-      {"a folder", {"folder"}, 1, {}, {"lumera-explain: folder is a directory, not a file\n"}},
+      {"a folder", {"folder"}, 1, {}, {"lumera-explain: cannot read folder: Is a directory\n"}},
       {"too short",
        {"tiny.lum"},
        1,
