@@ -5,6 +5,7 @@ JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS := decode roundtrip
 FUZZ_TARGETS += explain
+FUZZ_TARGETS += resource
 
 .PHONY: help run test release fuzz bench clean
 

@@ -1,0 +1,62 @@
+// Arbitrary bytes as an executable: every resource listed, the first sound one and the
+// stream looked up, and the stream replaced by a shorter one and read back. A refusal is a
+// normal outcome; a crash, a sanitizer report, an exception of any other class, a listed
+// resource outside the file, or a replaced copy that does not read back is a fault.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <span>
+#include <vector>
+
+#include "resource/resources.h"
+
+namespace {
+
+void Fail(const char* what) {
+  std::fprintf(stderr, "%s\n", what);
+  std::abort();
+}
+
+void CheckList(std::span<const uint8_t> file) {
+  const std::vector<lumera::TResourceInfo> list = lumera::ListResources(file);
+  for (const lumera::TResourceInfo& info : list) {
+    if (!info.Error.empty()) continue;
+    if (info.FileOffset > file.size() || info.Size > file.size() - info.FileOffset) {
+      Fail("a sound resource lies outside the file");
+    }
+    const lumera::TResourceQuery query{
+        .Type = info.Type, .Name = info.Name, .Language = info.Language};
+    const lumera::TFoundResource found = lumera::FindResource(file, query);
+    if (found.FileOffset != info.FileOffset || found.Bytes.size() != info.Size) {
+      Fail("the lookup disagrees with the list");
+    }
+    return;
+  }
+}
+
+void CheckReplacement(std::span<const uint8_t> file) {
+  const lumera::TFoundResource found = lumera::FindResource(file, {});
+  // Reversed, so that the new bytes differ from the old ones.
+  std::vector<uint8_t> shorter(found.Bytes.rbegin(), found.Bytes.rend());
+  shorter.resize(shorter.size() / 2 + 1);
+  const std::vector<uint8_t> copy = lumera::ReplaceResource(file, {}, shorter);
+  if (copy.size() != file.size()) Fail("the replaced copy changed size");
+  if (lumera::FindResource(copy, {}).Bytes != shorter) Fail("the replaced copy reads back wrong");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::span<const uint8_t> file(data, size);
+  try {
+    CheckList(file);
+  } catch (const lumera::EBadExecutable&) {
+    // A damaged or foreign file is refused; that is what it should do.
+  }
+  try {
+    CheckReplacement(file);
+  } catch (const lumera::EBadExecutable&) {
+  }
+  return 0;
+}

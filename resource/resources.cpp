@@ -1,0 +1,274 @@
+#include "resource/resources.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <utility>
+
+#include "resource/pe_image.h"
+#include "resource/resource_tree.h"
+
+namespace lumera {
+namespace {
+
+constexpr char16_t kReplacementCharacter = 0xFFFD;
+
+// Decodes one UTF-8 sequence at text[pos], moving pos past it; a malformed sequence
+// yields U+FFFD and moves past its first byte.
+char32_t NextCodePoint(std::string_view text, size_t& pos) {
+  const auto byte = [&](size_t i) { return static_cast<uint8_t>(text[i]); };
+  const uint8_t lead = byte(pos++);
+  if (lead < 0x80) return lead;
+  const size_t extra = lead >= 0xF8   ? 0
+                       : lead >= 0xF0 ? 3
+                       : lead >= 0xE0 ? 2
+                       : lead >= 0xC0 ? 1
+                                      : 0;
+  if (extra == 0 || pos + extra > text.size()) return kReplacementCharacter;
+  char32_t point = lead & (0x3F >> extra);
+  for (size_t i = 0; i < extra; ++i) {
+    if ((byte(pos + i) & 0xC0) != 0x80) return kReplacementCharacter;
+    point = point << 6 | (byte(pos + i) & 0x3F);
+  }
+  pos += extra;
+  return point > 0x10FFFF ? kReplacementCharacter : point;
+}
+
+void AppendUtf8(std::string& out, char32_t point) {
+  constexpr uint8_t kLeads[] = {0x00, 0xC0, 0xE0, 0xF0};
+  const int extra = point < 0x80 ? 0 : point < 0x800 ? 1 : point < 0x10000 ? 2 : 3;
+  out.push_back(static_cast<char>(kLeads[extra] | point >> (6 * extra)));
+  for (int i = extra - 1; i >= 0; --i) {
+    out.push_back(static_cast<char>(0x80 | (point >> (6 * i) & 0x3F)));
+  }
+}
+
+bool IsHighSurrogate(char16_t unit) {
+  return unit >= 0xD800 && unit < 0xDC00;
+}
+bool IsLowSurrogate(char16_t unit) {
+  return unit >= 0xDC00 && unit < 0xE000;
+}
+
+std::string Utf8Of(std::u16string_view text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    char32_t point = text[i];
+    if (IsHighSurrogate(text[i]) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
+      point = 0x10000 + ((point - 0xD800) << 10) + (text[++i] - 0xDC00);
+    } else if (IsHighSurrogate(text[i]) || IsLowSurrogate(text[i])) {
+      point = kReplacementCharacter;
+    }
+    AppendUtf8(out, point);
+  }
+  return out;
+}
+
+char16_t UpperAscii(char16_t c) {
+  return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c;
+}
+
+constexpr std::array<std::pair<uint32_t, const char*>, 21> kStandardTypes{{
+    {1, "RT_CURSOR"},      {2, "RT_BITMAP"},     {3, "RT_ICON"},          {4, "RT_MENU"},
+    {5, "RT_DIALOG"},      {6, "RT_STRING"},     {7, "RT_FONTDIR"},       {8, "RT_FONT"},
+    {9, "RT_ACCELERATOR"}, {10, "RT_RCDATA"},    {11, "RT_MESSAGETABLE"}, {12, "RT_GROUP_CURSOR"},
+    {14, "RT_GROUP_ICON"}, {16, "RT_VERSION"},   {17, "RT_DLGINCLUDE"},   {19, "RT_PLUGPLAY"},
+    {20, "RT_VXD"},        {21, "RT_ANICURSOR"}, {22, "RT_ANIICON"},      {23, "RT_HTML"},
+    {24, "RT_MANIFEST"},
+}};
+
+// "RCDATA" for RT_RCDATA, as people say it.
+std::string TypeWord(const TResourceKey& type) {
+  const std::string text = TypeText(type);
+  return text.starts_with("RT_") ? text.substr(3) : text;
+}
+
+// "RCDATA resource named IDR_LUMERA", "RCDATA resource with ID 101".
+std::string Describe(const TResourceKey& type, const TResourceKey& name) {
+  const std::string subject = TypeWord(type) + " resource";
+  return name.Kind == TKeyKind::Id ? subject + " with ID " + std::to_string(name.Id)
+                                   : subject + " named " + name.Text();
+}
+
+std::string JoinedLanguages(const std::vector<uint32_t>& languages) {
+  std::string text;
+  for (uint32_t language : languages) text += (text.empty() ? "" : ", ") + std::to_string(language);
+  return text;
+}
+
+// What the file does have of the type asked for, so that a refusal helps to ask again.
+std::string TypeInventory(const TResourceTree& tree, const TResourceQuery& query) {
+  std::vector<std::string> names;
+  for (const TResourceEntry& entry : tree.Entries) {
+    if (!entry.Info.Type.Matches(query.Type)) continue;
+    const bool unreadable = entry.Info.Name.Kind == TKeyKind::Unreadable;
+    const std::string name =
+        entry.Info.Name.Text() + (unreadable ? " (" + entry.Info.Error + ")" : "");
+    if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+  }
+  const std::string typeText = TypeWord(query.Type);
+  if (names.empty()) return "; the file has no " + typeText + " resources";
+  std::string text = "; its " + typeText + " resources are";
+  for (size_t i = 0; i < names.size(); ++i) text += (i == 0 ? " " : ", ") + names[i];
+  return text;
+}
+
+struct TSelection {
+  const TResourceEntry* Entry = nullptr;
+  std::vector<uint32_t> Languages;
+};
+
+// The entry the query names. A damaged one is refused here, with its own message.
+TSelection Select(const TResourceTree& tree, const TResourceQuery& query) {
+  TSelection selection;
+  const TResourceEntry* first = nullptr;
+  for (const TResourceEntry& entry : tree.Entries) {
+    const TResourceInfo& info = entry.Info;
+    if (!info.Type.Matches(query.Type) || !info.Name.Matches(query.Name)) continue;
+    if (info.Language) selection.Languages.push_back(*info.Language);
+    if (first == nullptr) first = &entry;
+    if (selection.Entry == nullptr && (!query.Language || info.Language == query.Language)) {
+      selection.Entry = &entry;
+    }
+  }
+  const std::string subject = Describe(query.Type, query.Name);
+  if (first == nullptr) throw EBadExecutable("no " + subject + TypeInventory(tree, query));
+  if (selection.Entry == nullptr) {
+    throw EBadExecutable("no " + subject + " in language " + std::to_string(*query.Language) +
+                         "; its languages are " + JoinedLanguages(selection.Languages));
+  }
+  const TResourceInfo& chosen = selection.Entry->Info;
+  if (!chosen.Error.empty()) {
+    const std::string language =
+        chosen.Language ? " (language " + std::to_string(*chosen.Language) + ")" : "";
+    throw EBadExecutable(subject + language + ": " + chosen.Error);
+  }
+  return selection;
+}
+
+uint64_t RoomOf(const TPeImage& image, const TResourceTree& tree, const TResourceEntry& entry) {
+  const uint64_t begin = entry.Info.FileOffset;
+  const uint64_t dataEnd = begin + entry.Info.Size;
+  uint64_t limit = std::min({begin + (uint64_t{entry.Info.Size} + 7) / 8 * 8,
+                             image.RawEndOf(entry.Info.Rva), uint64_t{image.File().size()}});
+  if (begin < image.HeadersEnd()) throw EBadExecutable("the resource's bytes overlap the headers");
+  const size_t self = static_cast<size_t>(&entry - tree.Entries.data());
+  for (const TByteRange& range : tree.Occupied) {
+    if (range.Owner == self || range.End <= begin || range.Begin >= limit) continue;
+    if (range.Begin < dataEnd) {
+      throw EBadExecutable("the resource's bytes overlap another resource or the directory");
+    }
+    limit = range.Begin;
+  }
+  return limit - begin;
+}
+
+}  // namespace
+
+TResourceKey TResourceKey::OfId(uint32_t id) {
+  TResourceKey key;
+  key.Id = id;
+  return key;
+}
+
+TResourceKey TResourceKey::OfName(std::string_view name) {
+  TResourceKey key;
+  key.Kind = TKeyKind::Name;
+  for (size_t pos = 0; pos < name.size();) {
+    const char32_t point = NextCodePoint(name, pos);
+    if (point >= 0x10000) {
+      key.Name.push_back(static_cast<char16_t>(0xD800 + ((point - 0x10000) >> 10)));
+      key.Name.push_back(static_cast<char16_t>(0xDC00 + ((point - 0x10000) & 0x3FF)));
+    } else {
+      key.Name.push_back(static_cast<char16_t>(point));
+    }
+  }
+  return key;
+}
+
+bool TResourceKey::Matches(const TResourceKey& other) const {
+  if (Kind != other.Kind || Kind == TKeyKind::Unreadable) return false;
+  if (Kind == TKeyKind::Id) return Id == other.Id;
+  return std::equal(Name.begin(), Name.end(), other.Name.begin(), other.Name.end(),
+                    [](char16_t a, char16_t b) { return UpperAscii(a) == UpperAscii(b); });
+}
+
+std::string TResourceKey::Text() const {
+  switch (Kind) {
+    case TKeyKind::Id:
+      return "#" + std::to_string(Id);
+    case TKeyKind::Name:
+      return Utf8Of(Name);
+    case TKeyKind::Unreadable:
+      break;
+  }
+  return "?";
+}
+
+std::string TypeText(const TResourceKey& type) {
+  for (const auto& [id, name] : kStandardTypes) {
+    if (type.Kind == TKeyKind::Id && type.Id == id) return name;
+  }
+  return type.Text();
+}
+
+std::optional<uint32_t> StandardTypeId(std::string_view name) {
+  std::string upper(name);
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  if (!upper.starts_with("RT_")) upper = "RT_" + upper;
+  for (const auto& [id, standard] : kStandardTypes) {
+    if (upper == standard) return id;
+  }
+  return std::nullopt;
+}
+
+std::vector<TResourceInfo> ListResources(std::span<const uint8_t> file) {
+  const TPeImage image(file);
+  std::vector<TResourceInfo> list;
+  for (TResourceEntry& entry : ReadResourceTree(image).Entries)
+    list.push_back(std::move(entry.Info));
+  return list;
+}
+
+TFoundResource FindResource(std::span<const uint8_t> file, const TResourceQuery& query) {
+  const TPeImage image(file);
+  const TResourceTree tree = ReadResourceTree(image);
+  TSelection selection = Select(tree, query);
+  const TResourceInfo& info = selection.Entry->Info;
+  const auto data = file.subspan(info.FileOffset, info.Size);
+  return {.Bytes = {data.begin(), data.end()},
+          .FileOffset = info.FileOffset,
+          .Language = *info.Language,
+          .Languages = std::move(selection.Languages)};
+}
+
+uint32_t ResourceRoom(std::span<const uint8_t> file, const TResourceQuery& query) {
+  const TPeImage image(file);
+  const TResourceTree tree = ReadResourceTree(image);
+  return static_cast<uint32_t>(RoomOf(image, tree, *Select(tree, query).Entry));
+}
+
+std::vector<uint8_t> ReplaceResource(std::span<const uint8_t> file, const TResourceQuery& query,
+                                     std::span<const uint8_t> replacement) {
+  const TPeImage image(file);
+  const TResourceTree tree = ReadResourceTree(image);
+  const TResourceEntry& entry = *Select(tree, query).Entry;
+  const uint64_t room = RoomOf(image, tree, entry);
+  // The loader, and this reader, refuse a resource of size 0.
+  if (replacement.empty()) throw EBadExecutable("the new data is empty");
+  if (replacement.size() > room) {
+    throw EBadExecutable("the new data is " + std::to_string(replacement.size()) +
+                         " bytes, but the resource has room for " + std::to_string(room));
+  }
+  std::vector<uint8_t> copy(file.begin(), file.end());
+  const auto at = copy.begin() + static_cast<std::ptrdiff_t>(entry.Info.FileOffset);
+  std::fill(std::copy(replacement.begin(), replacement.end(), at),
+            at + static_cast<std::ptrdiff_t>(room), 0);
+  WriteLe32(copy, entry.DataEntryOffset + 4, static_cast<uint32_t>(replacement.size()));
+  if (ReadLe32(copy, image.ChecksumOffset()) != 0) {
+    WriteLe32(copy, image.ChecksumOffset(), PeChecksum(copy, image.ChecksumOffset()));
+  }
+  return copy;
+}
+
+}  // namespace lumera

@@ -1,0 +1,174 @@
+#include "tools/resource_commands.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "child_process.h"
+#include "pe_fixture.h"
+#include "resource/pe_image.h"
+#include "tools/pack.h"
+
+namespace lumera {
+namespace {
+
+using testing::BytesOf;
+using testing::Example;
+using testing::Executable;
+using testing::FailureMessage;
+using testing::LayoutOf;
+using testing::TScratchDir;
+using testing::TTreeLayout;
+
+TEST(ResourceOptions, SelectAResourceAndNameItsFile) {
+  const struct {
+    TResourceOptions options;
+    std::string type;
+    std::string name;
+    std::string file;
+  } cases[] = {
+      {{}, "RT_RCDATA", "IDR_LUMERA", "IDR_LUMERA"},
+      {{.Name = "Blob"}, "RT_RCDATA", "Blob", "Blob"},
+      {{.Name = "#101"}, "RT_RCDATA", "#101", "101"},
+      {{.Name = "#1x"}, "RT_RCDATA", "#1x", "#1x"},
+      {{.Name = "a/b"}, "RT_RCDATA", "a/b", "a_b"},
+      {{.Id = 7}, "RT_RCDATA", "#7", "7"},
+      {{.Type = "24"}, "RT_MANIFEST", "IDR_LUMERA", "IDR_LUMERA"},
+      {{.Type = "manifest"}, "RT_MANIFEST", "IDR_LUMERA", "IDR_LUMERA"},
+      {{.Type = "rt_icon"}, "RT_ICON", "IDR_LUMERA", "IDR_LUMERA"},
+      {{.Type = "DOCS"}, "DOCS", "IDR_LUMERA", "IDR_LUMERA"},
+  };
+  for (const auto& c : cases) {
+    const TResourceQuery query = QueryOf(c.options);
+    EXPECT_EQ(TypeText(query.Type), c.type);
+    EXPECT_EQ(query.Name.Text(), c.name);
+    EXPECT_EQ(DefaultExtractName(c.options, false), c.file + ".lum");
+    EXPECT_EQ(DefaultExtractName(c.options, true), c.file + ".xml");
+  }
+  EXPECT_EQ(QueryOf({.Language = 1031}).Language, 1031u);
+  EXPECT_EQ(FailureMessage([] { QueryOf({.Name = "A", .Id = 1}); }),
+            "--name and --id cannot be given together");
+}
+
+class ResourceCommands : public testing::TPeFixtureTest {};
+
+TEST_F(ResourceCommands, ExtractRawOrDecodedAndSayWhichLanguage) {
+  const std::string choice =
+      "IDR_LUMERA is there in languages 1031, 1033: took 1031 (choose another with --lang)";
+  const struct {
+    const char* exe;
+    TResourceOptions options;
+    bool decode;
+    const char* content;
+    std::vector<std::string> notices;
+  } cases[] = {
+      {"lumera64", {}, false, "sample.lum", {}},
+      {"lumera32", {}, true, "dec.xml", {}},
+      {"numeric_id", {.Id = 101}, true, "dec.xml", {}},
+      {"languages", {}, false, "sample.lum", {choice}},
+      {"languages", {}, true, "dec.xml", {choice}},
+      {"languages", {.Language = 1033}, false, "dec.xml", {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.exe);
+    const TExtraction extraction = ExtractResource(Executable(c.exe), c.options, c.decode);
+    EXPECT_EQ(extraction.Bytes, Example(c.content));
+    EXPECT_EQ(extraction.Notices, c.notices);
+  }
+}
+
+TEST_F(ResourceCommands, ListEveryResourceInATable) {
+  EXPECT_EQ(ResourceTable(Executable("mixed")),
+            "TYPE         NAME        LANG  SIZE  OFFSET\n"
+            "DOCS         README      1033  227   0x000009E8\n"
+            "RT_STRING    #1          1033  44    0x00000AD0\n"
+            "RT_RCDATA    IDR_LUMERA  1033  132   0x00000B00\n"
+            "RT_RCDATA    ZZ_OTHER    1033  227   0x00000B88\n"
+            "RT_VERSION   #1          1033  92    0x00000C70\n"
+            "RT_MANIFEST  #1          1033  227   0x00000CD0\n");
+
+  std::vector<uint8_t> damaged = Executable("languages");
+  WriteLe32(damaged, LayoutOf(damaged).DataEntry + 4, 0);
+  EXPECT_EQ(
+      ResourceTable(damaged),
+      "TYPE       NAME        LANG  SIZE  OFFSET\n"
+      "RT_RCDATA  IDR_LUMERA  1031  -     -           damaged: resource data entry has size 0\n"
+      "RT_RCDATA  IDR_LUMERA  1033  227   0x00000910\n");
+
+  std::vector<uint8_t> bare = Executable("lumera64");
+  const uint64_t resourceSlot = ReadLe32(bare, 0x3C) + 24 + 112 + 16;
+  WriteLe32(bare, resourceSlot, 0);
+  EXPECT_EQ(ResourceTable(bare), "no resources\n");
+}
+
+TEST_F(ResourceCommands, ReplaceAStreamThatFitsAndRefuseOneThatDoesNot) {
+  const std::vector<uint8_t> exe = Executable("lumera64");
+  const std::vector<uint8_t> shorter = Pack(BytesOf("<a>shorter</a>"));
+  ASSERT_LT(shorter.size(), 132u);
+  const std::vector<uint8_t> copy = ReplaceStream(exe, {}, shorter);
+  EXPECT_EQ(ExtractResource(copy, {}, false).Bytes, shorter);
+  EXPECT_EQ(ExtractResource(copy, {}, true).Bytes, BytesOf("<a>shorter</a>"));
+
+  EXPECT_EQ(FailureMessage([&] { ReplaceStream(exe, {}, std::vector<uint8_t>(137)); }),
+            "the new stream is 137 bytes, but the resource has room for only 136 (growing it is "
+            "not supported); try packing it with -9");
+}
+
+// wrestool names a type with its number or its quoted name, and gives the RVA as the
+// offset. For a named type it prints the type's name in place of the resource's, so
+// names are compared for numbered types only.
+std::string WrestoolView(const std::vector<TResourceInfo>& list) {
+  const auto keyText = [](const TResourceKey& key) {
+    return key.Kind == TKeyKind::Id ? std::to_string(key.Id) : "'" + key.Text() + "'";
+  };
+  std::ostringstream view;
+  for (const TResourceInfo& info : list) {
+    const std::string name = info.Type.Kind == TKeyKind::Id ? keyText(info.Name) : "-";
+    view << keyText(info.Type) << " " << name << " " << info.Language.value_or(0) << " 0x"
+         << std::hex << info.Rva << std::dec << " " << info.Size << "\n";
+  }
+  return view.str();
+}
+
+std::string ParsedWrestool(const std::string& output) {
+  const std::regex line(
+      "--type=(\\d+|'[^']*') --name=(\\d+|'[^']*') --language=(\\d+) "
+      "\\[(?:type=\\w+ )?offset=(0x[0-9a-f]+) size=(\\d+)\\]");
+  std::ostringstream view;
+  std::istringstream lines(output);
+  for (std::string text; std::getline(lines, text);) {
+    std::smatch m;
+    if (!std::regex_match(text, m, line)) {
+      ADD_FAILURE() << "unexpected wrestool line: " << text;
+      continue;
+    }
+    const std::string name = m[1].str().starts_with("'") ? "-" : m[2].str();
+    view << m[1] << " " << name << " " << m[3] << " " << m[4] << " " << m[5] << "\n";
+  }
+  return view.str();
+}
+
+TEST_F(ResourceCommands, TheListAgreesWithWrestool) {
+  if (std::string(LUMERA_WRESTOOL).empty()) {
+    GTEST_SKIP() << "wrestool (icoutils) is not installed: nothing to compare the list with";
+  }
+  TScratchDir dir;
+  const auto check = [&](const std::string& name, const std::vector<uint8_t>& exe) {
+    SCOPED_TRACE(name);
+    testing::WriteFile(dir / (name + ".exe"), exe);
+    const testing::TChildRun run = testing::RunChild(LUMERA_WRESTOOL, {"-l", name + ".exe"}, dir);
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(ParsedWrestool(run.Out), WrestoolView(ListResources(exe)));
+  };
+  for (const char* exe : {"lumera64", "lumera32", "numeric_id", "languages", "mixed"}) {
+    check(exe, Executable(exe));
+  }
+  check("replaced",
+        ReplaceStream(Executable("mixed"), {.Name = "zz_other"}, Pack(BytesOf("<a>put back</a>"))));
+}
+
+}  // namespace
+}  // namespace lumera

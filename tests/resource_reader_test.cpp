@@ -1,0 +1,487 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "pe_fixture.h"
+#include "resource/pe_image.h"
+#include "resource/resources.h"
+#include "test_support.h"
+
+namespace lumera {
+namespace {
+
+using testing::Example;
+using testing::Executable;
+using testing::FailureMessage;
+using testing::LayoutOf;
+using testing::TTreeLayout;
+
+class ResourceReader : public testing::TPeFixtureTest {};
+
+struct TRow {
+  std::string Type;
+  std::string Name;
+  uint32_t Language;
+  uint32_t Size;
+};
+
+std::vector<TRow> RowsOf(const std::vector<TResourceInfo>& list) {
+  std::vector<TRow> rows;
+  for (const TResourceInfo& info : list) {
+    EXPECT_EQ(info.Error, "") << info.Name.Text();
+    rows.push_back({TypeText(info.Type), info.Name.Text(), info.Language.value_or(0), info.Size});
+  }
+  return rows;
+}
+
+bool operator==(const TRow& a, const TRow& b) {
+  return a.Type == b.Type && a.Name == b.Name && a.Language == b.Language && a.Size == b.Size;
+}
+
+void PrintTo(const TRow& row, std::ostream* out) {
+  *out << row.Type << " " << row.Name << " " << row.Language << " " << row.Size;
+}
+
+TEST_F(ResourceReader, ListsEveryResourceInDirectoryOrder) {
+  const std::vector<TRow> lumera{{"RT_RCDATA", "IDR_LUMERA", 1033, 132}};
+  const struct {
+    const char* exe;
+    std::vector<TRow> rows;
+  } cases[] = {
+      {"lumera64", lumera},
+      {"lumera32", lumera},
+      {"numeric_id", {{"RT_RCDATA", "#101", 1033, 132}}},
+      {"languages",
+       {{"RT_RCDATA", "IDR_LUMERA", 1031, 132}, {"RT_RCDATA", "IDR_LUMERA", 1033, 227}}},
+      {"mixed",
+       {{"DOCS", "README", 1033, 227},
+        {"RT_STRING", "#1", 1033, 44},
+        {"RT_RCDATA", "IDR_LUMERA", 1033, 132},
+        {"RT_RCDATA", "ZZ_OTHER", 1033, 227},
+        {"RT_VERSION", "#1", 1033, 92},
+        {"RT_MANIFEST", "#1", 1033, 227}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.exe);
+    const std::vector<uint8_t> file = Executable(c.exe);
+    const std::vector<TResourceInfo> list = ListResources(file);
+    EXPECT_EQ(RowsOf(list), c.rows);
+    for (const TResourceInfo& info : list) {
+      ASSERT_LE(info.FileOffset + info.Size, file.size());
+    }
+  }
+}
+
+TResourceQuery Query(TResourceKey name, std::optional<uint32_t> language = std::nullopt,
+                     TResourceKey type = TResourceKey::OfId(kRtRcdata)) {
+  return {.Type = type, .Name = name, .Language = language};
+}
+
+TEST_F(ResourceReader, FindsTheBytesThatWentIn) {
+  const TResourceKey lumera = TResourceKey::OfName("IDR_LUMERA");
+  const struct {
+    const char* exe;
+    TResourceQuery query;
+    const char* content;
+    uint32_t language;
+    std::vector<uint32_t> languages;
+  } cases[] = {
+      {"lumera64", {}, "sample.lum", 1033, {1033}},
+      {"lumera32", {}, "sample.lum", 1033, {1033}},
+      {"numeric_id", Query(TResourceKey::OfId(101)), "sample.lum", 1033, {1033}},
+      {"languages", {}, "sample.lum", 1031, {1031, 1033}},
+      {"languages", Query(lumera, 1033), "dec.xml", 1033, {1031, 1033}},
+      {"mixed", Query(TResourceKey::OfName("idr_Lumera")), "sample.lum", 1033, {1033}},
+      {"mixed", Query(TResourceKey::OfName("zz_other")), "dec.xml", 1033, {1033}},
+      {"mixed",
+       Query(TResourceKey::OfName("ReadMe"), {}, TResourceKey::OfName("docs")),
+       "dec.xml",
+       1033,
+       {1033}},
+      {"mixed", Query(TResourceKey::OfId(1), {}, TResourceKey::OfId(24)), "dec.xml", 1033, {1033}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.exe) + " " + c.query.Name.Text());
+    const std::vector<uint8_t> file = Executable(c.exe);
+    const TFoundResource found = FindResource(file, c.query);
+    EXPECT_EQ(found.Bytes, Example(c.content));
+    EXPECT_EQ(found.Language, c.language);
+    EXPECT_EQ(found.Languages, c.languages);
+    EXPECT_TRUE(std::equal(found.Bytes.begin(), found.Bytes.end(),
+                           file.begin() + static_cast<std::ptrdiff_t>(found.FileOffset)));
+  }
+}
+
+TEST_F(ResourceReader, NamesWhatTheFileHasWhenNothingMatches) {
+  const struct {
+    const char* exe;
+    TResourceQuery query;
+    const char* message;
+  } cases[] = {
+      {"lumera64", Query(TResourceKey::OfId(101)),
+       "no RCDATA resource with ID 101; its RCDATA resources are IDR_LUMERA"},
+      {"numeric_id", {}, "no RCDATA resource named IDR_LUMERA; its RCDATA resources are #101"},
+      {"mixed", Query(TResourceKey::OfName("IDR_LUMERA2")),
+       "no RCDATA resource named IDR_LUMERA2; its RCDATA resources are IDR_LUMERA, ZZ_OTHER"},
+      {"languages", Query(TResourceKey::OfName("IDR_LUMERA"), 2057),
+       "no RCDATA resource named IDR_LUMERA in language 2057; its languages are 1031, 1033"},
+      {"mixed", Query(TResourceKey::OfName("IDR_LUMERA"), {}, TResourceKey::OfId(3)),
+       "no ICON resource named IDR_LUMERA; the file has no ICON resources"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(FailureMessage([&] { FindResource(Executable(c.exe), c.query); }), c.message);
+  }
+}
+
+uint32_t StoredChecksum(const std::vector<uint8_t>& file) {
+  return ReadLe32(file, TPeImage(file).ChecksumOffset());
+}
+
+// The linker writes the checksum, which makes it an independent check of ours.
+TEST_F(ResourceReader, ComputesTheChecksumTheLinkerWrote) {
+  for (const char* exe : {"lumera64", "lumera32", "numeric_id", "languages", "mixed"}) {
+    const std::vector<uint8_t> file = Executable(exe);
+    EXPECT_NE(StoredChecksum(file), 0u) << exe;
+    EXPECT_EQ(PeChecksum(file, TPeImage(file).ChecksumOffset()), StoredChecksum(file)) << exe;
+  }
+}
+
+std::vector<uint8_t> Pattern(size_t size) {
+  std::vector<uint8_t> bytes(size);
+  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>(0xA5 ^ i);
+  return bytes;
+}
+
+// Reading the copy back gives the new bytes, and the only bytes that changed are the
+// size field, the checksum and the room.
+void ExpectReplacedInPlace(const std::vector<uint8_t>& file, const TResourceQuery& query,
+                           const std::vector<uint8_t>& replacement) {
+  const TFoundResource before = FindResource(file, query);
+  const uint64_t room = ResourceRoom(file, query);
+  const std::vector<uint8_t> copy = ReplaceResource(file, query, replacement);
+  ASSERT_EQ(copy.size(), file.size());
+  EXPECT_EQ(FindResource(copy, query).Bytes, replacement);
+  const uint64_t checksum = TPeImage(file).ChecksumOffset();
+  const uint64_t sizeField = LayoutOf(file).DataEntry + 4;
+  for (uint64_t i = 0; i < file.size(); ++i) {
+    const bool mayChange = (i >= before.FileOffset && i < before.FileOffset + room) ||
+                           (i >= checksum && i < checksum + 4) ||
+                           (i >= sizeField && i < sizeField + 4);
+    if (!mayChange) {
+      ASSERT_EQ(copy[i], file[i]) << "byte " << i;
+    }
+  }
+  for (uint64_t i = before.FileOffset + replacement.size(); i < before.FileOffset + room; ++i) {
+    ASSERT_EQ(copy[i], 0) << "padding byte " << i;
+  }
+  const uint32_t expected = StoredChecksum(file) == 0 ? 0 : PeChecksum(copy, checksum);
+  EXPECT_EQ(StoredChecksum(copy), expected);
+}
+
+TEST_F(ResourceReader, ReplacesTheBytesInPlaceWithinTheRoom) {
+  const struct {
+    const char* exe;
+    uint32_t room;  // the size rounded up to 8: the linker leaves that much
+  } cases[] = {{"lumera64", 136}, {"lumera32", 136}, {"languages", 136}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.exe);
+    const std::vector<uint8_t> file = Executable(c.exe);
+    const TResourceQuery query;
+    EXPECT_EQ(ResourceRoom(file, query), c.room);
+    for (size_t size : {size_t{1}, size_t{100}, size_t{132}, size_t{c.room}}) {
+      SCOPED_TRACE(size);
+      ExpectReplacedInPlace(file, query, Pattern(size));
+    }
+    EXPECT_EQ(FailureMessage([&] { ReplaceResource(file, query, {}); }), "the new data is empty");
+    EXPECT_EQ(FailureMessage([&] { ReplaceResource(file, query, Pattern(c.room + 1)); }),
+              "the new data is " + std::to_string(c.room + 1) +
+                  " bytes, but the resource has room for " + std::to_string(c.room));
+    std::vector<uint8_t> unsummed = file;
+    WriteLe32(unsummed, TPeImage(file).ChecksumOffset(), 0);
+    ExpectReplacedInPlace(unsummed, query, Pattern(50));
+  }
+}
+
+TEST_F(ResourceReader, TheRoomStopsAtTheNextStructure) {
+  std::vector<uint8_t> file = Executable("lumera64");
+  const TTreeLayout layout = LayoutOf(file);
+  // Move the data entry into the resource's rounding bytes: the room ends where it starts.
+  const uint64_t moved = layout.Data + 132;
+  std::copy_n(file.begin() + static_cast<std::ptrdiff_t>(layout.DataEntry), 16,
+              file.begin() + static_cast<std::ptrdiff_t>(moved));
+  WriteLe32(file, TTreeLayout::Entry(layout.LanguageTable, 0) + 4, layout.Relative(moved));
+  EXPECT_EQ(ResourceRoom(file, {}), 132u);
+  ExpectReplacedInPlace(file, {}, Pattern(132));
+  // Data that starts inside another structure (here the name before it) has no room.
+  const uint32_t nameRva =
+      ReadLe32(file, moved) - static_cast<uint32_t>(layout.Data - layout.NameString);
+  WriteLe32(file, moved, nameRva + 2);
+  EXPECT_EQ(FailureMessage([&] { ResourceRoom(file, {}); }),
+            "the resource's bytes overlap another resource or the directory");
+  // A section whose raw data starts at 0 maps the headers: they are never room.
+  const uint64_t firstSection = ReadLe32(file, 0x3C) + 24 + 240;
+  WriteLe32(file, firstSection + 20, 0);
+  WriteLe32(file, moved, ReadLe32(file, firstSection + 12) + 0x10);
+  EXPECT_EQ(FailureMessage([&] { ResourceRoom(file, {}); }),
+            "the resource's bytes overlap the headers");
+}
+
+// Each damaged file is cut or patched from a real one. find is what looking up the
+// stream says; listed is what the list says of each entry ("" for a sound one), or the
+// refusal of the whole file.
+struct TDamage {
+  const char* name;
+  const char* exe;
+  std::function<void(std::vector<uint8_t>&, const TTreeLayout&)> damage;
+  std::string find;
+  std::vector<std::string> listed;
+};
+
+void Cut(std::vector<uint8_t>& file, uint64_t size) {
+  file.resize(size);
+}
+
+uint64_t PeHeader(const std::vector<uint8_t>& file) {
+  return ReadLe32(file, 0x3C);
+}
+
+std::vector<TDamage> Damages() {
+  const std::string notPe = "not a PE file (no MZ header)";
+  const std::string noSignature = "not a PE file (no PE signature)";
+  const std::string lumera = "RCDATA resource named IDR_LUMERA (language 1033): ";
+  const std::string inventory = "no RCDATA resource named IDR_LUMERA; its RCDATA resources are ? (";
+  const auto patch32 = [](std::function<uint64_t(const TTreeLayout&)> at, uint32_t value) {
+    return [=](std::vector<uint8_t>& f, const TTreeLayout& l) { WriteLe32(f, at(l), value); };
+  };
+  const auto patch16 = [](std::function<uint64_t(const TTreeLayout&)> at, uint16_t value) {
+    return [=](std::vector<uint8_t>& f, const TTreeLayout& l) {
+      f[at(l)] = static_cast<uint8_t>(value);
+      f[at(l) + 1] = static_cast<uint8_t>(value >> 8);
+    };
+  };
+  const auto firstTypeTarget = [](const TTreeLayout& l) {
+    return TTreeLayout::Entry(l.Root, 0) + 4;
+  };
+  const auto languageTarget = [](const TTreeLayout& l) {
+    return TTreeLayout::Entry(l.LanguageTable, 0) + 4;
+  };
+  const auto dataRva = [](const TTreeLayout& l) { return l.DataEntry; };
+  const auto dataSize = [](const TTreeLayout& l) { return l.DataEntry + 4; };
+  const auto nameLength = [](const TTreeLayout& l) { return l.NameString; };
+  return {
+      {"empty", "lumera64", [](auto& f, auto&) { Cut(f, 0); }, notPe, {notPe}},
+      {"one byte", "lumera64", [](auto& f, auto&) { Cut(f, 1); }, notPe, {notPe}},
+      {"no MZ", "lumera64", [](auto& f, auto&) { f[0] = 'Z'; }, notPe, {notPe}},
+      {"cut in the MS-DOS header",
+       "lumera64",
+       [](auto& f, auto&) { Cut(f, 0x3C); },
+       "truncated MS-DOS header",
+       {"truncated MS-DOS header"}},
+      {"cut before the signature",
+       "lumera64",
+       [](auto& f, auto&) { Cut(f, 0x40); },
+       noSignature,
+       {noSignature}},
+      {"no PE signature",
+       "lumera64",
+       [](auto& f, auto&) { f[PeHeader(f) + 1] = 'X'; },
+       noSignature,
+       {noSignature}},
+      {"cut in the file header",
+       "lumera64",
+       [](auto& f, auto&) { Cut(f, PeHeader(f) + 14); },
+       "truncated COFF file header",
+       {"truncated COFF file header"}},
+      {"cut in the optional header",
+       "lumera32",
+       [](auto& f, auto&) { Cut(f, PeHeader(f) + 90); },
+       "truncated optional header",
+       {"truncated optional header"}},
+      {"unknown magic",
+       "lumera64",
+       [](auto& f, auto&) { f[PeHeader(f) + 25] = 0x12; },
+       "unknown optional header magic 0x120B (neither PE32 nor PE32+)",
+       {"unknown optional header magic 0x120B (neither PE32 nor PE32+)"}},
+      {"cut in the section table",
+       "lumera64",
+       [](auto& f, auto&) { Cut(f, PeHeader(f) + 24 + 240 + 50); },
+       "truncated section table",
+       {"truncated section table"}},
+      {"cut in the root directory",
+       "lumera64",
+       [](auto& f, auto& l) { Cut(f, l.Root + 8); },
+       "resource directory points outside the file",
+       {"resource directory points outside the file"}},
+      {"cut after the root directory",
+       "lumera64",
+       [](auto& f, auto& l) { Cut(f, l.Root + 24); },
+       inventory + "resource directory points outside the file)",
+       {"resource directory points outside the file"}},
+      {"cut in the data",
+       "lumera64",
+       [](auto& f, auto& l) { Cut(f, l.Data + 10); },
+       lumera + "resource data points outside the file",
+       {"resource data points outside the file"}},
+      {"root entry count past the section",
+       "lumera64",
+       patch16([](auto& l) { return l.Root + 14; }, 0xFFFF),
+       "resource directory of 65535 entries reaches past its section's raw data",
+       {"resource directory of 65535 entries reaches past its section's raw data"}},
+      {"type entry points to the root",
+       "lumera64",
+       patch32(firstTypeTarget, 0x80000000),
+       inventory + "resource directory loop: the directory at 0x0 is reached again)",
+       {"resource directory loop: the directory at 0x0 is reached again"}},
+      {"type entry points to data",
+       "lumera64",
+       patch32(firstTypeTarget, 0x10),
+       inventory + "type entry points to data instead of a directory)",
+       {"type entry points to data instead of a directory"}},
+      {"language entry points to its own directory",
+       "lumera64",
+       [](auto& f, auto& l) {
+         WriteLe32(f, TTreeLayout::Entry(l.LanguageTable, 0) + 4,
+                   0x80000000 | l.Relative(l.LanguageTable));
+       },
+       lumera + "language entry points to a directory: more than 3 levels",
+       {"language entry points to a directory: more than 3 levels"}},
+      {"directories overlap",
+       "lumera64",
+       [](auto& f, auto& l) {
+         // 8 bytes early, where the header's counts read the language table's zero stamp.
+         const uint32_t early = l.Relative(l.LanguageTable - 8);
+         WriteLe32(f, TTreeLayout::Entry(l.NameTable, 0) + 4, 0x80000000 | early);
+       },
+       "RCDATA resource named IDR_LUMERA: resource directory at 0x28 overlaps another directory",
+       {"resource directory at 0x28 overlaps another directory"}},
+      {"data entry past the end",
+       "lumera64",
+       patch32(languageTarget, 0x7FFFFFF0),
+       lumera + "resource data entry lies outside every section",
+       {"resource data entry lies outside every section"}},
+      {"data RVA past the end",
+       "lumera64",
+       patch32(dataRva, 0xFFFFFFF0),
+       lumera + "resource data lies outside every section",
+       {"resource data lies outside every section"}},
+      {"data past the raw data",
+       "lumera32",
+       patch32(dataSize, 0x10000),
+       lumera + "resource data reaches past its section's raw data",
+       {"resource data reaches past its section's raw data"}},
+      {"data of size 0",
+       "lumera64",
+       patch32(dataSize, 0),
+       lumera + "resource data entry has size 0",
+       {"resource data entry has size 0"}},
+      {"name length 0xFFFF",
+       "lumera64",
+       patch16(nameLength, 0xFFFF),
+       inventory + "resource name of 65535 characters reaches past its section's raw data)",
+       {"resource name of 65535 characters reaches past its section's raw data"}},
+      {"empty name",
+       "lumera64",
+       patch16(nameLength, 0),
+       inventory + "resource name is empty)",
+       {"resource name is empty"}},
+      {"control character in a name",
+       "lumera64",
+       patch16([](auto& l) { return l.NameString + 4; }, 0x0007),
+       inventory + "resource name holds a control character)",
+       {"resource name holds a control character"}},
+      {"named language",
+       "lumera64",
+       [](auto& f, auto& l) {
+         WriteLe32(f, TTreeLayout::Entry(l.LanguageTable, 0),
+                   0x80000000 | l.Relative(l.NameString));
+       },
+       "RCDATA resource named IDR_LUMERA: language entry has a name instead of a number",
+       {"language entry has a name instead of a number"}},
+      {"duplicate language",
+       "languages",
+       patch32([](auto& l) { return TTreeLayout::Entry(l.LanguageTable, 1); }, 1031),
+       "none",
+       {"", "duplicate language entry #1031"}},
+      {"damaged type beside sound ones",
+       "mixed",
+       patch32(firstTypeTarget, 0x80000000),
+       "none",
+       {"resource directory loop: the directory at 0x0 is reached again", "", "", "", "", ""}},
+  };
+}
+
+std::vector<std::string> ListedErrors(const std::vector<uint8_t>& file) {
+  std::vector<std::string> errors;
+  try {
+    for (const TResourceInfo& info : ListResources(file)) errors.push_back(info.Error);
+  } catch (const Exception& e) {
+    errors = {e.Message()};
+  }
+  return errors;
+}
+
+TEST_F(ResourceReader, RefusesEachDamageWithItsMessage) {
+  for (const TDamage& d : Damages()) {
+    SCOPED_TRACE(d.name);
+    std::vector<uint8_t> file = Executable(d.exe);
+    d.damage(file, LayoutOf(file));
+    EXPECT_EQ(FailureMessage([&] { FindResource(file, {}); }), d.find);
+    EXPECT_EQ(ListedErrors(file), d.listed);
+    const std::string replaced = FailureMessage([&] { ReplaceResource(file, {}, Pattern(4)); });
+    EXPECT_EQ(replaced == "none", d.find == "none") << replaced;
+  }
+}
+
+TEST(ResourceKey, ComparesAndPrintsAsTheLoaderDoes) {
+  const struct {
+    TResourceKey a;
+    TResourceKey b;
+    bool matches;
+  } cases[] = {
+      {TResourceKey::OfName("IDR_LUMERA"), TResourceKey::OfName("idr_lumera"), true},
+      {TResourceKey::OfName("IDR_LUMERA"), TResourceKey::OfName("IDR_LUMERA "), false},
+      // Only the ASCII letters fold: the loader leaves other scripts' case alone.
+      {TResourceKey::OfName("\xC3\x84"), TResourceKey::OfName("\xC3\xA4"), false},
+      {TResourceKey::OfId(101), TResourceKey::OfId(101), true},
+      {TResourceKey::OfId(101), TResourceKey::OfName("101"), false},
+      {TResourceKey::OfId(101), TResourceKey::OfName("#101"), false},
+      {TResourceKey{.Kind = TKeyKind::Unreadable, .Id = 0, .Name = {}},
+       TResourceKey{.Kind = TKeyKind::Unreadable, .Id = 0, .Name = {}}, false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.a.Matches(c.b), c.matches) << c.a.Text() << " / " << c.b.Text();
+    EXPECT_EQ(c.b.Matches(c.a), c.matches) << c.b.Text() << " / " << c.a.Text();
+  }
+  const struct {
+    TResourceKey key;
+    std::string text;
+  } texts[] = {
+      {TResourceKey::OfId(7), "#7"},
+      {TResourceKey::OfName("plain"), "plain"},
+      {TResourceKey::OfName("\xC3\xA9t\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"),
+       "\xC3\xA9t\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"},
+      {TResourceKey::OfName("a\xFF"
+                            "b\xE2\x82"),
+       "a\xEF\xBF\xBD"
+       "b\xEF\xBF\xBD\xEF\xBF\xBD"},
+      {TResourceKey{.Kind = TKeyKind::Name, .Id = 0, .Name = {u'x', 0xD800}}, "x\xEF\xBF\xBD"},
+      {TResourceKey{.Kind = TKeyKind::Unreadable, .Id = 0, .Name = {}}, "?"},
+  };
+  for (const auto& t : texts) EXPECT_EQ(t.key.Text(), t.text);
+  EXPECT_EQ(TResourceKey::OfName("\xF0\x9F\x98\x80").Name, std::u16string(u"\U0001F600"));
+}
+
+TEST(ResourceKey, KnowsTheStandardTypes) {
+  EXPECT_EQ(StandardTypeId("rcdata"), kRtRcdata);
+  EXPECT_EQ(StandardTypeId("RT_ICON"), 3u);
+  EXPECT_EQ(StandardTypeId("Manifest"), 24u);
+  EXPECT_EQ(StandardTypeId("IDR_LUMERA"), std::nullopt);
+  EXPECT_EQ(TypeText(TResourceKey::OfId(16)), "RT_VERSION");
+  EXPECT_EQ(TypeText(TResourceKey::OfId(13)), "#13");
+  EXPECT_EQ(TypeText(TResourceKey::OfName("DOCS")), "DOCS");
+}
+
+}  // namespace
+}  // namespace lumera
