@@ -7,11 +7,15 @@ FUZZ_TARGETS := decode roundtrip
 FUZZ_TARGETS += explain
 FUZZ_TARGETS += resource
 
-.PHONY: help run test release fuzz bench clean
+# Where `make install` puts the programs (PREFIX/bin) and the manual pages (PREFIX/share/man).
+PREFIX ?= /usr/local
+
+.PHONY: help run test release fuzz bench clean install
 
 help:
 	@echo "make release   optimized build of the programs, in build/release"
 	@echo "make run       release build, then lumera on the bundled example"
+	@echo "make install   release build, then programs and man pages under PREFIX (/usr/local)"
 	@echo "make test      every test, under AddressSanitizer and UBSan, in build/test"
 	@echo "make fuzz      each fuzz target for FUZZ_SECONDS (default 60), with clang"
 	@echo "make bench     speed, memory and size measurements against their targets"
@@ -23,6 +27,9 @@ release:
 
 run: release
 	cd examples && ../build/release/app/lumera sample.lum
+
+install: release
+	cmake --install build/release --prefix $(PREFIX)
 
 test:
 	cmake -S . -B build/test -DCMAKE_BUILD_TYPE=Debug -DLUMERA_SANITIZE=ON

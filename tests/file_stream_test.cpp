@@ -1,9 +1,11 @@
 #include "platform/file_stream.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <filesystem>
+#include <thread>
 
 #include "platform/exceptions.h"
 #include "test_support.h"
@@ -75,6 +77,39 @@ TEST(FileStream, CreateTruncatesAndWritesReachTheFileAtOnce) {
   EXPECT_EQ(ReadFile(path), "");
   EXPECT_EQ(stream.Write("abc", 3), 3u);
   EXPECT_EQ(ReadFile(path), "abc");
+}
+
+// A pipe has no size and no positions: it is read to its end at the open, and then
+// read, sought and read again like a file.
+TEST(FileStream, APipeIsReadToItsEnd) {
+  for (size_t size : {size_t{0}, size_t{10}, size_t{300000}}) {
+    std::string bytes(size, '\0');
+    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(i * 7 % 251);
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    // More than a pipe holds, so a writer must run beside the reader.
+    std::thread writer([&] {
+      for (size_t done = 0; done < size;) {
+        const ssize_t put = ::write(ends[1], bytes.data() + done, size - done);
+        if (put <= 0) break;
+        done += static_cast<size_t>(put);
+      }
+      ::close(ends[1]);
+    });
+    {
+      TFileStream stream("/proc/self/fd/" + std::to_string(ends[0]), TFileMode::OpenRead);
+      writer.join();
+      EXPECT_EQ(stream.Size(), static_cast<int64_t>(size));
+      for (int pass = 0; pass < 2; ++pass) {
+        std::string read(size + 1, '*');
+        stream.Seek(0, TSeekOrigin::Beginning);
+        EXPECT_EQ(stream.Read(read.data(), read.size()), size) << size;
+        EXPECT_EQ(read.substr(0, size), bytes);
+      }
+      EXPECT_EQ(stream.Write("x", 1), 0u);
+    }
+    ::close(ends[0]);
+  }
 }
 
 }  // namespace

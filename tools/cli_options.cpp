@@ -2,6 +2,7 @@
 
 #include <getopt.h>
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
 #include <string_view>
@@ -66,8 +67,8 @@ uint64_t ParseByteCount(std::string_view text) {
   uint64_t value = 0;
   size_t pos = 0;
   for (; pos < text.size() && std::isdigit(static_cast<unsigned char>(text[pos])); ++pos) {
-    value = value * 10 + static_cast<uint64_t>(text[pos] - '0');
-    if (value > kMaxOutputCeiling) break;
+    // Held just past the ceiling once there, so that no count of digits can wrap it.
+    value = std::min(value * 10 + static_cast<uint64_t>(text[pos] - '0'), kMaxOutputCeiling + 1);
   }
   const std::string_view suffix = text.substr(pos);
   int shift = -1;
@@ -168,10 +169,9 @@ std::vector<TJob> SingleJob(const TCliOptions& options, bool stdinIsTerminal) {
   if (operands.empty() && stdinIsTerminal) {
     throw EUsage("no INPUT, and standard input is a terminal");
   }
-  TJob job{operands.empty() ? kStandardStream : operands[0], {}};
-  if (operands.size() == 2) job.Output = operands[1];
-  if (options.ToStdout) job.Output = kStandardStream;
-  return {job};
+  const std::string input = operands.empty() ? kStandardStream : operands[0];
+  if (options.ToStdout) return {{input, kStandardStream}};
+  return {{input, operands.size() == 2 ? operands[1] : std::string()}};
 }
 
 }  // namespace
