@@ -57,8 +57,8 @@ TEST(CliOptions, UsageErrorsNameWhatWasWrong) {
   const std::pair<std::vector<std::string>, std::string> cases[] = {
       {{"--bogus"}, "unknown option '--bogus'"},
       {{"--bogus=3"}, "unknown option '--bogus'"},
-      {{"-x", "a"}, "unknown option '-x'"},
-      {{"--verbose", "-qx"}, "unknown option '-x'"},
+      {{"-j", "a"}, "unknown option '-j'"},
+      {{"--verbose", "-qj"}, "unknown option '-j'"},
       {{"--help=3"}, "option '--help' takes no argument"},
       {{"--max-output"}, "option '--max-output' needs an argument"},
       {{"--max-output", "12Q"},

@@ -400,10 +400,22 @@ std::vector<TPackCase> PackCases() {
        std::string("^lumera-pack ") + kVersion + "\nlumera-pack " + kVersion + "\n$"},
       {"an unknown long option", "$PACK --bogus s.txt", 2,
        "^lumera-pack: unknown option '--bogus'" + kHint, "", OnlyFiles("")},
-      {"an unknown short option", "$PACK -x a b", 2, "^lumera-pack: unknown option '-x'" + kHint},
+      {"an unknown short option", "$PACK -j a b", 2, "^lumera-pack: unknown option '-j'" + kHint},
       {"-- ends the options", "cp s.txt ./-d && $PACK -- -d", 0, "", "", "cmp ./-d.lum s.lum"},
       {"-c with -m", "$PACK -cm s.txt", 2, "streams cannot be concatenated" + kHint},
       {"too many operands", "$PACK a b c", 2, "use -m to give several inputs" + kHint},
+      {"no arguments on a terminal", "script -qec '$PACK' /dev/null", 2, "",
+       "^usage: lumera-pack "},
+      // The traced tool shares the file layer.
+      {"the traced tool reads a FIFO to its end",
+       "mkfifo f.lum && cp s.txt dec.xml && { cat s.lum > f.lum & } && $LUMERA f.lum < /dev/null "
+       "> /dev/null",
+       0, "", "", "[ \"$(cat out.xml)\" = \"$(head -c 20 s.txt)\" ]"},
+      {"the traced tool reports denied sharing", "cp s.lum out.xml && $LUMERA out.xml", 1,
+       "^Exception EFCreateError in module lumera at [0-9A-F]{8}\\.\r\nCannot create file "
+       "\".+/out\\.xml\"\\. The process cannot access the file because it is being used by "
+       "another process\\.\r\n\r\n$",
+       "", "cmp out.xml s.lum"},
   };
 }
 
@@ -412,7 +424,8 @@ TEST(PackCli, EachCommandLineDoesWhatItSays) {
     SCOPED_TRACE(c.Name);
     TScratchDir dir;
     Fixture().Lay(dir);
-    const std::string program = std::string("export PACK=") + LUMERA_PACK_BINARY + "\n";
+    const std::string program =
+        std::string("export PACK=") + LUMERA_PACK_BINARY + " LUMERA=" + LUMERA_BINARY + "\n";
     const TChildRun run = RunChild("/bin/bash", {"-c", program + c.Script}, dir);
     EXPECT_EQ(run.Status, c.Status) << run.Err;
     if (c.Err.empty()) {
