@@ -6,7 +6,9 @@
 
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 
 #include "platform/exceptions.h"
@@ -39,6 +41,39 @@ uint32_t NewFileMode() {
   const mode_t mask = ::umask(0);
   ::umask(mask);
   return 0666 & ~mask;
+}
+
+// The temporary file being written, for the handler of the signals that end a run, so
+// that Ctrl-C leaves no partial file either. Only async-signal-safe calls touch it.
+char gPendingPath[PATH_MAX];
+volatile sig_atomic_t gPending = 0;
+
+extern "C" void RemovePendingAndEnd(int signal) {
+  if (gPending != 0) ::unlink(gPendingPath);
+  ::signal(signal, SIG_DFL);
+  ::raise(signal);
+}
+
+// Signals that were ignored when the program started (as under nohup) stay ignored.
+void GuardAgainstSignals() {
+  static bool guarded = false;
+  if (guarded) return;
+  guarded = true;
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    struct sigaction previous {};
+    if (::sigaction(signal, nullptr, &previous) != 0 || previous.sa_handler == SIG_IGN) continue;
+    struct sigaction action {};
+    action.sa_handler = RemovePendingAndEnd;
+    ::sigemptyset(&action.sa_mask);
+    ::sigaction(signal, &action, nullptr);
+  }
+}
+
+void SetPending(const std::string& path) {
+  gPending = 0;
+  if (path.empty() || path.size() >= sizeof gPendingPath) return;
+  std::memcpy(gPendingPath, path.c_str(), path.size() + 1);
+  gPending = 1;
 }
 
 }  // namespace
@@ -87,6 +122,7 @@ TOutputFile::TOutputFile(const std::string& path) : FName(path) {
 }
 
 TOutputFile::~TOutputFile() {
+  SetPending({});
   if (!FTemporary.empty()) ::unlink(FTemporary.c_str());
   if (FHandle > STDERR_FILENO) ::close(FHandle);
   if (FTargetHandle >= 0) ::close(FTargetHandle);
@@ -117,6 +153,8 @@ void TOutputFile::OpenTemporary(const std::string& target, bool exists, uint32_t
   FHandle = ::mkostemp(pattern.data(), O_CLOEXEC);
   if (FHandle < 0) Fail("cannot create the output", errno);
   FTemporary = pattern;
+  GuardAgainstSignals();
+  SetPending(FTemporary);
   if (::fchmod(FHandle, mode) != 0) Fail("cannot create the output", errno);
   if (const int error = LockExclusive(FHandle); error != 0) {
     Fail("cannot create the output", error);
@@ -140,6 +178,7 @@ void TOutputFile::Write(const std::vector<uint8_t>& bytes) {
 void TOutputFile::Commit() {
   if (FTemporary.empty()) return;
   if (::rename(FTemporary.c_str(), FTarget.c_str()) != 0) Fail("cannot replace the output", errno);
+  SetPending({});
   FTemporary.clear();
 }
 

@@ -5,7 +5,7 @@
 // only ever replaced by a complete one. The target's lock is held while it is replaced,
 // so that sharing stays denied as for every file this system opens. Anything else (a
 // pipe, /dev/null, a terminal, standard output) is written directly, with no truncate and
-// no lock.
+// no lock. A run ended by SIGINT, SIGTERM or SIGHUP removes its temporary file too.
 #pragma once
 
 #include <cstdint>

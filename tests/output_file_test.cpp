@@ -1,0 +1,101 @@
+#include "tools/output_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <string>
+
+#include "test_support.h"
+
+namespace lumera {
+namespace {
+
+using testing::FailureMessage;
+using testing::ReadFile;
+using testing::TScratchDir;
+using testing::WriteFile;
+
+std::vector<uint8_t> Bytes(const std::string& text) {
+  return {text.begin(), text.end()};
+}
+
+TEST(OutputFile, LinksAreFollowedToTheirLastTarget) {
+  TScratchDir dir(true);
+  std::filesystem::create_directory("sub");
+  WriteFile("d", "target");
+  const std::pair<const char*, const char*> links[] = {
+      {"a", "b"},         {"b", "sub/c"},     {"sub/c", "../d"}, {"dangling", "sub/none"},
+      {"loop1", "loop2"}, {"loop2", "loop1"},
+  };
+  for (const auto& [link, target] : links) std::filesystem::create_symlink(target, link);
+  EXPECT_EQ(FollowLinks("a"), "./sub/../d");
+  EXPECT_EQ(FollowLinks("d"), "d");
+  EXPECT_EQ(FollowLinks("dangling"), "./sub/none");
+  EXPECT_EQ(FollowLinks("new"), "new");
+  EXPECT_EQ(FailureMessage([] { FollowLinks("loop1"); }),
+            "loop1: cannot write the output (Too many levels of symbolic links)");
+
+  // Writing through the chain replaces the last target and leaves every link a link.
+  {
+    TOutputFile output("a");
+    output.Write(Bytes("new"));
+    output.Commit();
+  }
+  EXPECT_EQ(ReadFile("d"), "new");
+  EXPECT_TRUE(std::filesystem::is_symlink("a") && std::filesystem::is_symlink("sub/c"));
+}
+
+// Without Commit, and on every way out short of it, the target stays as it was and no
+// temporary file is left.
+TEST(OutputFile, NothingReplacesTheTargetButACommit) {
+  TScratchDir dir(true);
+  WriteFile("kept", "old");
+  {
+    TOutputFile output("kept");
+    output.Write(Bytes("partial"));
+    EXPECT_EQ(ReadFile("kept"), "old");
+  }
+  EXPECT_EQ(ReadFile("kept"), "old");
+  EXPECT_EQ(FailureMessage([] {
+              TOutputFile output("kept");
+              throw Exception("stopped");
+            }),
+            "stopped");
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+      TOutputFile output("kept");
+      output.Write(Bytes("partial"));
+      ::raise(signal);
+      ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << signal;
+  }
+  EXPECT_EQ(ReadFile("kept"), "old");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."), {}), 1);
+}
+
+TEST(OutputFile, TheTargetsModeIsKeptAndANewFileGetsTheUmasks) {
+  TScratchDir dir(true);
+  WriteFile("old", "x");
+  std::filesystem::permissions("old", std::filesystem::perms(0604));
+  const mode_t previous = ::umask(027);
+  for (const char* name : {"old", "new"}) {
+    TOutputFile output(name);
+    output.Write(Bytes("y"));
+    output.Commit();
+  }
+  ::umask(previous);
+  using std::filesystem::perms;
+  EXPECT_EQ(std::filesystem::status("old").permissions(), perms(0604));
+  EXPECT_EQ(std::filesystem::status("new").permissions(), perms(0640));
+  EXPECT_EQ(ReadFile("old"), "y");
+}
+
+}  // namespace
+}  // namespace lumera
