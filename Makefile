@@ -51,14 +51,15 @@ fuzz:
 	done
 	@echo "fuzz: $(words $(FUZZ_TARGETS)) passed, 0 failed"
 
-# The codec micro-benchmarks, the traced tool of the release build on its worst case, then
-# the explorer on a real text.
+# The codec micro-benchmarks, the traced tool of the release build on its worst case, the
+# explorer on a real text, then the packing levels on the installed XML files.
 bench: release
 	cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DLUMERA_TESTS=OFF -DLUMERA_BENCH=ON
 	cmake --build build/bench -j $(JOBS)
 	build/bench/bench/codec_bench
 	build/bench/bench/worst_case build/release/app/lumera
 	build/bench/bench/explain_bench
+	build/bench/bench/compression_set
 
 clean:
 	rm -rf build

@@ -1,5 +1,4 @@
 #include "tools/pack.h"
-#include "tools/unpack.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +10,7 @@
 #include "memory_decode.h"
 #include "platform/exceptions.h"
 #include "tools/stream_packer.h"
+#include "tools/unpack.h"
 
 namespace lumera {
 namespace {
@@ -112,6 +112,78 @@ TEST(Pack, RefusesATotalThatWouldReach0x10000AndDecodesUpToIt) {
   testing::TMemoryDecode decode(packer.Finish(), nullptr, accepted);
   decode.Decoder.Decompress();
   EXPECT_EQ(decode.Output.Bytes(), Bytes(accepted, 'a'));
+}
+
+}  // namespace
+}  // namespace lumera
+
+namespace lumera {
+namespace {
+
+Bytes Noise(size_t size) {
+  Bytes bytes(size);
+  uint32_t seed = 12345;
+  for (uint8_t& b : bytes) {
+    seed = seed * 1103515245u + 12345u;
+    b = static_cast<uint8_t>(seed >> 16);
+  }
+  return bytes;
+}
+
+std::string Records(int count) {
+  std::string xml = "<?xml version=\"1.0\"?>\n<list>\n";
+  for (int i = 0; i < count; ++i) {
+    xml += "  <item id=\"" + std::to_string(i * 31 % 97) + "\" name=\"n" + std::to_string(i) +
+           "\" kind=\"" + (i % 3 ? "plain" : "fancy") + "\"/>\n";
+  }
+  return xml + "</list>\n";
+}
+
+TEST(PackLevels, EveryLevelDecodesToExactlyItsInput) {
+  Bytes everyValue;
+  for (int round = 0; round < 2; ++round) {
+    for (int b = 0; b < 256; ++b) everyValue.push_back(static_cast<uint8_t>(b));
+  }
+  struct Case {
+    const char* name;
+    Bytes input;
+    bool compressible;  // the weighed parse must then come out no larger than the greedy
+  };
+  const Case cases[] = {
+      {"empty", {}, false},
+      {"one byte", ToBytes("x"), false},
+      {"records", ToBytes(Records(150)), true},
+      {"noise", Noise(3000), false},
+      {"run", Bytes(600, 'a'), true},
+      {"every byte value twice", everyValue, false},
+      {"words", ToBytes("the cat sat on the mat; the cat sat on the hat; a cat, a hat."), true},
+  };
+  for (const Case& c : cases) {
+    size_t greedy = 0;
+    // Levels 2 to 8 are aliases of 9: one of them stands for all.
+    for (int level : {kFastestLevel, 5, kSmallestLevel}) {
+      const Bytes stream = Pack(c.input, level);
+      bool leftOver = true;
+      EXPECT_EQ(Unpack(stream, leftOver), c.input) << c.name << " at level " << level;
+      EXPECT_FALSE(leftOver) << c.name << " at level " << level;
+      if (level == kFastestLevel) greedy = stream.size();
+      if (level == kSmallestLevel && c.compressible) {
+        EXPECT_LE(stream.size(), greedy) << c.name;
+      }
+    }
+  }
+}
+
+TEST(PackLevels, RefusesALevelOutsideOneToNine) {
+  for (int level : {0, 10, -1}) {
+    try {
+      Pack(ToBytes("abc"), level);
+      ADD_FAILURE() << "level " << level << " was taken";
+    } catch (const Exception& e) {
+      EXPECT_EQ(e.Message(),
+                "The packing level must be 1 to 9, not " + std::to_string(level) + ".");
+    }
+  }
 }
 
 }  // namespace

@@ -7,16 +7,24 @@
 
 namespace lumera {
 
-bool TRangeEncoder::CanEncode(uint16_t weight, uint32_t total) const {
-  return CoderShareWidth(weight, FRange, total) != 0;
+namespace {
+
+int ShiftBack(uint32_t share) {
+  return 15 - (std::bit_width(share) - 1);
+}
+
+}  // namespace
+
+uint32_t TRangeEncoder::RangeAfter(uint32_t range, uint16_t weight, uint32_t total) {
+  const uint32_t share = CoderShareWidth(weight, range, total);
+  return share == 0 ? 0 : share << ShiftBack(share);
 }
 
 void TRangeEncoder::Encode(uint32_t lowWeight, uint16_t weight, uint32_t total) {
-  if (!CanEncode(weight, total)) throw std::logic_error("an entry with no share was coded");
-  const uint32_t bottom = CoderShareBottom(lowWeight, FRange, total);
   const uint32_t share = CoderShareWidth(weight, FRange, total);
-  AddToLow(bottom);
-  const int bits = 15 - (std::bit_width(share) - 1);
+  if (share == 0) throw std::logic_error("an entry with no share was coded");
+  AddToLow(CoderShareBottom(lowWeight, FRange, total));
+  const int bits = ShiftBack(share);
   FRange = share << bits;
   Shift(bits);
 }

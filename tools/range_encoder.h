@@ -20,10 +20,12 @@ namespace lumera {
 
 class TRangeEncoder {
  public:
-  // Whether an entry of this weight still has a share of the range: an empty one could
-  // not be told apart from its neighbours.
-  bool CanEncode(uint16_t weight, uint32_t total) const;
-  // Codes the share of an entry; the caller has made sure that CanEncode holds.
+  // The range after coding an entry of this weight from range, shifted back to
+  // 0x8000..0xFFFF; 0 when the entry has no share of range, since an empty share could
+  // not be told apart from its neighbours. Lets a caller try a whole event before coding.
+  static uint32_t RangeAfter(uint32_t range, uint16_t weight, uint32_t total);
+  uint32_t Range() const { return FRange; }
+  // Codes the share of an entry; the caller has made sure that it has one.
   void Encode(uint32_t lowWeight, uint16_t weight, uint32_t total);
   // The whole stream: the initial code value and the padded words.
   std::vector<uint8_t> Finish() const;

@@ -1,9 +1,9 @@
 #include "tools/stream_packer.h"
 
-#include <cmath>
 #include <stdexcept>
 
 #include "platform/exceptions.h"
+#include "tools/coding_cost.h"
 
 namespace lumera {
 
@@ -12,18 +12,6 @@ namespace {
 // The table's total may not reach 0x10000: the decoder's products would no longer fit
 // in 32 bits and weights would wrap.
 constexpr uint32_t kLargestCodingTotal = 0xFFFE;
-
-int IndexOf(const TDic& table, uint16_t symbol) {
-  for (int32_t i = 0; i < table.FCount; ++i) {
-    if (table.FItems[i].Symbol() == symbol) return i;
-  }
-  return -1;
-}
-
-double Cost(const TDic& table, uint16_t symbol) {
-  const int index = IndexOf(table, symbol);
-  return std::log2(static_cast<double>(table.FTotal) / table.FItems[index].Weight());
-}
 
 uint16_t LengthSymbol(uint32_t length) {
   return length == kEscapeLength ? kEscapeSymbol : static_cast<uint16_t>(length);
@@ -41,24 +29,80 @@ TStreamPacker::TStreamPacker() : FMirror(std::make_unique<TDecompressor>()) {
   FMirror->StartModels();
 }
 
-void TStreamPacker::EncodeEntry(TDic& table, uint16_t symbol) {
-  if (table.FTotal > kLargestCodingTotal) {
-    throw ETooLarge("a table's total would reach 0x10000", FOutput.Bytes().size());
-  }
-  const int index = IndexOf(table, symbol);
-  if (!FEncoder.CanEncode(table.FItems[index].Weight(), table.FTotal)) {
-    throw ETooLarge("an entry's share of the range would be 0", FOutput.Bytes().size());
-  }
-  uint32_t lowWeight = 0;
-  for (int i = 0; i < index; ++i) lowWeight += table.FItems[i].Weight();
-  FEncoder.Encode(lowWeight, table.FItems[index].Weight(), table.FTotal);
-  table.Hit(static_cast<uint16_t>(index));
+void TStreamPacker::AddStep(TEvent& event, TDic& table, uint16_t symbol) {
+  const TEntryPlace place = FindEntry(table, symbol);
+  if (place.Index < 0) throw std::logic_error("a step codes a symbol its table lacks");
+  event.Steps[event.Count++] = {&table, static_cast<uint16_t>(place.Index), place.Weight};
 }
 
-void TStreamPacker::EncodeEscapesToMatch(TDic& node) {
-  EncodeEntry(node, kEscapeSymbol);
+TStreamPacker::TEvent TStreamPacker::LiteralEvent(uint8_t byte) {
+  TEvent event;
+  event.Node = &FMirror->FindContext();
+  const TEntryPlace place = FindEntry(*event.Node, byte);
+  if (place.Index >= 0) {
+    event.Steps[event.Count++] = {event.Node, static_cast<uint16_t>(place.Index), place.Weight};
+    return event;
+  }
+  // Only a child can lack a byte: the root holds all of them.
+  event.Escaped = true;
+  AddStep(event, *event.Node, kEscapeSymbol);
+  AddStep(event, *FMirror->FDictionary->FRoot, byte);
+  return event;
+}
+
+void TStreamPacker::AddEscapesToMatch(TEvent& event) {
+  event.Node = &FMirror->FindContext();
+  AddStep(event, *event.Node, kEscapeSymbol);
   TDic& root = *FMirror->FDictionary->FRoot;
-  if (&node != &root) EncodeEntry(root, kEscapeSymbol);
+  if (event.Node != &root) AddStep(event, root, kEscapeSymbol);
+}
+
+TStreamPacker::TEvent TStreamPacker::RepeatEvent(uint8_t code, uint32_t length) {
+  if (length > 255 && length != kEscapeLength) throw std::invalid_argument("repeat length");
+  TEvent event;
+  AddEscapesToMatch(event);
+  AddStep(event, *FMirror->FMatchDic, code);
+  AddStep(event, LengthTable(code), LengthSymbol(length));
+  return event;
+}
+
+TStreamPacker::TEvent TStreamPacker::EndEvent() {
+  TEvent event;
+  AddEscapesToMatch(event);
+  AddStep(event, *FMirror->FMatchDic, kEscapeSymbol);
+  return event;
+}
+
+// The steps of one event code against distinct tables, so trying them one after the
+// other on the tables as they stand is exact.
+const char* TStreamPacker::Refusal(const TEvent& event) const {
+  uint32_t range = FEncoder.Range();
+  for (int i = 0; i < event.Count; ++i) {
+    const TStep& step = event.Steps[i];
+    if (step.Table->FTotal > kLargestCodingTotal) return "a table's total would reach 0x10000";
+    range = TRangeEncoder::RangeAfter(range, step.Weight, step.Table->FTotal);
+    if (range == 0) return "an entry's share of the range would be 0";
+  }
+  return nullptr;
+}
+
+void TStreamPacker::Encode(const TEvent& event) {
+  if (const char* reason = Refusal(event)) throw ETooLarge(reason, FOutput.Bytes().size());
+  for (int i = 0; i < event.Count; ++i) {
+    const TStep& step = event.Steps[i];
+    uint32_t lowWeight = 0;
+    for (int j = 0; j < step.Index; ++j) lowWeight += step.Table->FItems[j].Weight();
+    FEncoder.Encode(lowWeight, step.Weight, step.Table->FTotal);
+    step.Table->Hit(step.Index);
+  }
+}
+
+double TStreamPacker::Cost(const TEvent& event) {
+  double bits = 0;
+  for (int i = 0; i < event.Count; ++i) {
+    bits += EntryCost(event.Steps[i].Weight, event.Steps[i].Table->FTotal);
+  }
+  return bits;
 }
 
 TDic& TStreamPacker::LengthTable(uint8_t code) const {
@@ -69,26 +113,18 @@ void TStreamPacker::RequireUsable() const {
   if (FRefused) throw std::logic_error("the stream already ends in a refused repeat");
 }
 
-void TStreamPacker::Literal(uint8_t byte) {
+double TStreamPacker::Literal(uint8_t byte) {
   RequireUsable();
-  TDic& node = FMirror->FindContext();
-  const bool escaped = IndexOf(node, byte) < 0;
-  if (escaped) {
-    // Only a child can lack a byte: the root holds all of them.
-    EncodeEntry(node, kEscapeSymbol);
-    EncodeEntry(*FMirror->FDictionary->FRoot, byte);
-  } else {
-    EncodeEntry(node, byte);
-  }
-  FMirror->ApplyLiteral(node, byte, escaped);
+  const TEvent event = LiteralEvent(byte);
+  const double bits = Cost(event);
+  Encode(event);
+  FMirror->ApplyLiteral(*event.Node, byte, event.Escaped);
+  return bits;
 }
 
 void TStreamPacker::Repeat(uint8_t code, uint32_t length) {
   RequireUsable();
-  if (length > 255 && length != kEscapeLength) throw std::invalid_argument("repeat length");
-  EncodeEscapesToMatch(FMirror->FindContext());
-  EncodeEntry(*FMirror->FMatchDic, code);
-  EncodeEntry(LengthTable(code), LengthSymbol(length));
+  Encode(RepeatEvent(code, length));
   try {
     FMirror->StartRepeat(code, length);
   } catch (const Exception&) {
@@ -100,8 +136,7 @@ void TStreamPacker::Repeat(uint8_t code, uint32_t length) {
 
 void TStreamPacker::EndMarker() {
   RequireUsable();
-  EncodeEscapesToMatch(FMirror->FindContext());
-  EncodeEntry(*FMirror->FMatchDic, kEscapeSymbol);
+  Encode(EndEvent());
 }
 
 std::vector<uint8_t> TStreamPacker::Finish(const std::vector<uint8_t>& trailing) const {
@@ -110,17 +145,38 @@ std::vector<uint8_t> TStreamPacker::Finish(const std::vector<uint8_t>& trailing)
   return stream;
 }
 
+bool TStreamPacker::CanLiteral(uint8_t byte) {
+  return Refusal(LiteralEvent(byte)) == nullptr;
+}
+
+bool TStreamPacker::CanRepeat(uint8_t code, uint32_t length) {
+  return Refusal(RepeatEvent(code, length)) == nullptr;
+}
+
 double TStreamPacker::LiteralCost(uint8_t byte) {
-  const TDic& node = FMirror->FindContext();
-  if (IndexOf(node, byte) >= 0) return Cost(node, byte);
-  return Cost(node, kEscapeSymbol) + Cost(*FMirror->FDictionary->FRoot, byte);
+  return Cost(LiteralEvent(byte));
 }
 
 double TStreamPacker::RepeatCost(uint8_t code, uint32_t length) {
+  return Cost(RepeatEvent(code, length));
+}
+
+// The walk reads only the history, so it is pointed at the wanted bytes for one call and
+// the decoder's own history is put back.
+const TDic& TStreamPacker::ContextAt(const std::vector<uint8_t>& text, size_t pos) {
+  const std::array<uint8_t, 4> hist = FMirror->FHist;
+  const uint8_t histIdx = FMirror->FHistIdx;
+  const uint8_t order = FMirror->FOrder;
+  // With the next write at slot 0, the latest byte stands in slot 3.
+  FMirror->FHistIdx = 0;
+  for (size_t back = 1; back <= 4; ++back) {
+    FMirror->FHist[4 - back] = back <= pos ? text[pos - back] : 0;
+  }
   const TDic& node = FMirror->FindContext();
-  const TDic& root = *FMirror->FDictionary->FRoot;
-  double bits = Cost(node, kEscapeSymbol) + (&node != &root ? Cost(root, kEscapeSymbol) : 0.0);
-  return bits + Cost(*FMirror->FMatchDic, code) + Cost(LengthTable(code), LengthSymbol(length));
+  FMirror->FHist = hist;
+  FMirror->FHistIdx = histIdx;
+  FMirror->FOrder = order;
+  return node;
 }
 
 }  // namespace lumera

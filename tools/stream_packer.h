@@ -6,6 +6,7 @@
 // writes any offset code and any length, including ones the decoder refuses.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -41,7 +42,10 @@ class TStreamPacker {
  public:
   TStreamPacker();
 
-  void Literal(uint8_t byte);
+  // Each event is tried as a whole before anything is coded: one the format cannot carry
+  // raises ETooLarge and leaves the stream and the models as they were.
+  // Returns what the literal cost, as LiteralCost would have priced it.
+  double Literal(uint8_t byte);
   // length is 0 to 255, or kEscapeLength. After a repeat the decoder refuses, only
   // Finish may follow.
   void Repeat(uint8_t code, uint32_t length);
@@ -49,19 +53,47 @@ class TStreamPacker {
   // The stream, followed by trailing bytes that the decoder never reads as bits.
   std::vector<uint8_t> Finish(const std::vector<uint8_t>& trailing = {}) const;
 
+  // Whether the event could be coded now.
+  bool CanLiteral(uint8_t byte);
+  bool CanRepeat(uint8_t code, uint32_t length);
+
   // What the decoder will have output so far, and its model state.
   const std::vector<uint8_t>& Output() const { return FOutput.Bytes(); }
   const TDecompressor& Mirror() const { return *FMirror; }
+  // The table the decoder's walk would reach once text[0..pos) were output, with the
+  // tree as it stands now: how a parse looks ahead with models frozen at this point.
+  const TDic& ContextAt(const std::vector<uint8_t>& text, size_t pos);
 
-  // Estimated cost in bits of coding symbol from table as it stands (escape included
-  // when the table lacks it); for choosing between literals and repeats.
-  // Both look the context up, which only sets the mirror's FOrder again.
+  // The cost in bits of coding the event against the tables as they stand, escapes
+  // included: the sum of log2(total / weight) over its steps.
   double LiteralCost(uint8_t byte);
   double RepeatCost(uint8_t code, uint32_t length);
 
  private:
-  void EncodeEntry(TDic& table, uint16_t symbol);
-  void EncodeEscapesToMatch(TDic& node);
+  // One decoding step of an event: the table, and where the symbol stands in it.
+  struct TStep {
+    TDic* Table = nullptr;
+    uint16_t Index = 0;
+    uint16_t Weight = 0;
+  };
+  // The steps of one event, at most an escape, a second escape, the match table's entry
+  // and a length.
+  struct TEvent {
+    std::array<TStep, 4> Steps{};
+    int Count = 0;
+    bool Escaped = false;  // a literal that escaped its context to the root
+    TDic* Node = nullptr;  // the context table the walk reached
+  };
+
+  TEvent LiteralEvent(uint8_t byte);
+  TEvent RepeatEvent(uint8_t code, uint32_t length);
+  TEvent EndEvent();
+  void AddEscapesToMatch(TEvent& event);
+  static void AddStep(TEvent& event, TDic& table, uint16_t symbol);
+  // nullptr when every step has a share; otherwise the reason it cannot be coded.
+  const char* Refusal(const TEvent& event) const;
+  void Encode(const TEvent& event);
+  static double Cost(const TEvent& event);
   TDic& LengthTable(uint8_t code) const;
   void RequireUsable() const;
 
