@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <climits>
 #include <string_view>
 
@@ -30,13 +31,30 @@ constexpr const char* kUsage =
     "                      at most 2147483647)\n"
     "  -q, --quiet         report errors only\n"
     "  -v, --verbose       also report sizes and times\n"
+    "  -x                  extract the stream in a resource of the executable INPUT;\n"
+    "                      OUTPUT defaults to IDR_LUMERA.lum, with -d decoded to .xml\n"
+    "      --name NAME     the resource's name (default IDR_LUMERA), or --id N\n"
+    "      --type T        its type: a number, RCDATA (the default), ICON, ... or a name\n"
+    "      --lang N        its language (default: the first in the file)\n"
+    "      --list-resources  list every resource of each executable INPUT\n"
+    "      --replace NEW   write INPUT, an executable, to OUTPUT with the stream NEW in\n"
+    "                      place of the resource; NEW must fit the old one's room\n"
     "  -h, --help          show this text\n"
     "  -V, --version       show the version\n"
     "\n"
     "Exit status: 0 on success, 1 on a failure, 2 on a usage error.\n";
 
 // Codes of the long options that have no short form.
-enum : int { kBestOption = 256, kMaxOutputOption };
+enum : int {
+  kBestOption = 256,
+  kMaxOutputOption,
+  kNameOption,
+  kIdOption,
+  kTypeOption,
+  kLangOption,
+  kListResourcesOption,
+  kReplaceOption
+};
 
 constexpr option kLongOptions[] = {
     {"compress", no_argument, nullptr, 'z'},
@@ -50,6 +68,12 @@ constexpr option kLongOptions[] = {
     {"multiple", no_argument, nullptr, 'm'},
     {"best", no_argument, nullptr, kBestOption},
     {"max-output", required_argument, nullptr, kMaxOutputOption},
+    {"name", required_argument, nullptr, kNameOption},
+    {"id", required_argument, nullptr, kIdOption},
+    {"type", required_argument, nullptr, kTypeOption},
+    {"lang", required_argument, nullptr, kLangOption},
+    {"list-resources", no_argument, nullptr, kListResourcesOption},
+    {"replace", required_argument, nullptr, kReplaceOption},
     {"quiet", no_argument, nullptr, 'q'},
     {"verbose", no_argument, nullptr, 'v'},
     {"help", no_argument, nullptr, 'h'},
@@ -60,7 +84,7 @@ constexpr option kLongOptions[] = {
 // The leading ':' makes a missing argument report ':' apart from an unknown option '?';
 // the leading '+' would stop at the first operand, so it is left out: options may follow
 // operands, as users of the common compressors expect.
-constexpr const char* kShortOptions = ":123456789cdfhlmqtvVz";
+constexpr const char* kShortOptions = ":123456789cdfhlmqtvVxz";
 
 // "64M" and the like: a decimal count with an optional binary suffix.
 uint64_t ParseByteCount(std::string_view text) {
@@ -85,6 +109,60 @@ uint64_t ParseByteCount(std::string_view text) {
                  std::to_string(kMaxOutputCeiling) + " bytes");
   }
   return value << shift;
+}
+
+// --id and --lang: a resource's numbers are 16 bits.
+uint32_t ParseResourceNumber(const char* option, std::string_view text) {
+  uint32_t value = 0;
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, value);
+  if (text.empty() || error != std::errc() || stop != end || value > 0xFFFF) {
+    throw EUsage(std::string(option) + " wants a number from 0 to 65535, not '" +
+                 std::string(text) + "'");
+  }
+  return value;
+}
+
+// The options with a value that select or replace a resource. Returns whether code was one.
+bool ApplyResourceOption(TCliOptions& options, int code, const char* value) {
+  switch (code) {
+    case kNameOption:
+      options.Resource.Name = value;
+      return true;
+    case kIdOption:
+      options.Resource.Id = ParseResourceNumber("--id", value);
+      return true;
+    case kTypeOption:
+      options.Resource.Type = value;
+      return true;
+    case kLangOption:
+      options.Resource.Language = ParseResourceNumber("--lang", value);
+      return true;
+    case kReplaceOption:
+      options.Mode = TCliMode::Replace;
+      options.Replacement = value;
+      return true;
+  }
+  return false;
+}
+
+// -x combines with -d, so the mode is settled once every option is read.
+void SettleResourceMode(TCliOptions& options, bool extract) {
+  const TCliMode mode = options.Mode;
+  const bool packing = mode == TCliMode::Compress || mode == TCliMode::Decompress;
+  if (extract && !packing) {
+    throw EUsage("-x goes with -d only, not with -t, -l, --list-resources or --replace");
+  }
+  if (extract) {
+    options.DecodeExtracted = mode == TCliMode::Decompress;
+    options.Mode = TCliMode::Extract;
+  }
+  const TResourceOptions& selection = options.Resource;
+  if (selection.Name && selection.Id) throw EUsage("--name and --id cannot both be given");
+  const bool selects = selection.Name || selection.Id || selection.Type || selection.Language;
+  if (selects && options.Mode != TCliMode::Extract && options.Mode != TCliMode::Replace) {
+    throw EUsage("--name, --id, --type and --lang go with -x or --replace");
+  }
 }
 
 // "--name=value" where --name takes no value: getopt_long then reports the long option's
@@ -149,6 +227,9 @@ void Apply(TCliOptions& options, int code) {
     case 'V':
       options.Version = true;
       break;
+    case kListResourcesOption:
+      options.Mode = TCliMode::ListResources;
+      break;
     case kBestOption:
       options.Level = kSmallestLevel;
       break;
@@ -156,6 +237,22 @@ void Apply(TCliOptions& options, int code) {
       options.Level = code - '0';
       break;  // '1' to '9'
   }
+}
+
+// -x reads EXE [OUTPUT], --replace EXE OUTPUT; -c stands for the OUTPUT.
+std::vector<TJob> ResourceJob(const TCliOptions& options) {
+  const std::vector<std::string>& operands = options.Operands;
+  const bool replace = options.Mode == TCliMode::Replace;
+  const size_t given = operands.size() + (options.ToStdout ? 1 : 0);
+  if (operands.empty() || given > 2 || (replace && given < 2)) {
+    throw EUsage(replace ? "--replace wants an executable and an OUTPUT"
+                         : "-x wants an executable and at most an OUTPUT");
+  }
+  if (operands.size() == 2 && options.ToStdout) {
+    throw EUsage("-c and an OUTPUT cannot both be given");
+  }
+  if (options.ToStdout) return {{operands[0], kStandardStream}};
+  return {{operands[0], operands.size() == 2 ? operands[1] : std::string()}};
 }
 
 std::vector<TJob> SingleJob(const TCliOptions& options, bool stdinIsTerminal) {
@@ -180,6 +277,7 @@ TCliOptions ParseCommandLine(int argc, char** argv) {
   TCliOptions options;
   opterr = 0;
   optind = 0;  // a full reset, so that a second parse in one process starts afresh
+  bool extract = false;
   for (;;) {
     optopt = 0;
     const int code = ::getopt_long(argc, argv, kShortOptions, kLongOptions, nullptr);
@@ -187,15 +285,21 @@ TCliOptions ParseCommandLine(int argc, char** argv) {
     if (code == '?' || code == ':') throw EUsage(RefusalText(code, argv));
     if (code == kMaxOutputOption) {
       options.MaxOutput = ParseByteCount(optarg);
-    } else {
+    } else if (code == 'x') {
+      extract = true;
+    } else if (!ApplyResourceOption(options, code, optarg)) {
       Apply(options, code);
     }
   }
   options.Operands.assign(argv + optind, argv + argc);
+  SettleResourceMode(options, extract);
   return options;
 }
 
 std::vector<TJob> PlanJobs(const TCliOptions& options, bool stdinIsTerminal) {
+  if (options.Mode == TCliMode::Extract || options.Mode == TCliMode::Replace) {
+    return ResourceJob(options);
+  }
   const bool writes = options.Mode == TCliMode::Compress || options.Mode == TCliMode::Decompress;
   if (writes && !options.Multiple) return SingleJob(options, stdinIsTerminal);
   if (writes && options.ToStdout) {

@@ -9,6 +9,7 @@
 #include "engine/decompressor.h"
 #include "platform/exceptions.h"
 #include "tools/pack.h"
+#include "tools/resource_commands.h"
 
 namespace lumera {
 
@@ -20,7 +21,8 @@ class EUsage : public Exception {
   const char* ClassName() const override { return "EUsage"; }
 };
 
-enum class TCliMode { Compress, Decompress, Test, List };
+// Extract (-x), ListResources and Replace work on the resources of executables.
+enum class TCliMode { Compress, Decompress, Test, List, Extract, ListResources, Replace };
 
 // Standard input as INPUT, standard output as OUTPUT.
 inline constexpr const char* kStandardStream = "-";
@@ -39,6 +41,9 @@ struct TCliOptions {
   int Level = kFastestLevel;
   uint64_t MaxOutput = kDefaultMaxOutput;
   std::vector<std::string> Operands;  // the arguments that are not options, in order
+  TResourceOptions Resource;          // --name, --id, --type, --lang
+  bool DecodeExtracted = false;       // -x -d
+  std::string Replacement;            // --replace NEW
 };
 
 // Parses argv as getopt_long does, with "--" ending the options. Raises EUsage naming an

@@ -16,6 +16,7 @@
 #include "tools/cli_options.h"
 #include "tools/output_file.h"
 #include "tools/pack.h"
+#include "tools/resource_commands.h"
 #include "tools/stream_packer.h"
 #include "tools/unpack.h"
 
@@ -98,6 +99,18 @@ std::vector<uint8_t> Encode(const std::string& name, const std::vector<uint8_t>&
   }
 }
 
+// A refusal from inside an executable, said after the name the user gave it.
+template <class F>
+auto InExecutable(const std::string& name, F action) {
+  try {
+    return action();
+  } catch (const EBadExecutable& e) {
+    throw Exception(DisplayName(name) + ": " + e.Message());
+  } catch (const EDecodingStopped& e) {
+    throw Exception(StoppedText(name, e.PastBound(), e.OutputBytes(), e.SourceByte(), e.Message()));
+  }
+}
+
 // The stream's share of the decoded size, as a percentage.
 std::string Ratio(uint64_t streamBytes, uint64_t decodedBytes) {
   if (decodedBytes == 0) return "-";
@@ -141,13 +154,28 @@ class TRun {
       case TCliMode::List:
         List(job);
         break;
+      case TCliMode::Extract:
+        Extract(job);
+        break;
+      case TCliMode::ListResources:
+        ListResources(job);
+        break;
+      case TCliMode::Replace:
+        Replace(job);
+        break;
     }
   }
 
   bool Packing() const { return FOptions.Mode == TCliMode::Compress; }
 
+  bool WritesBinary() const {
+    const TCliMode mode = FOptions.Mode;
+    return Packing() || mode == TCliMode::Replace ||
+           (mode == TCliMode::Extract && !FOptions.DecodeExtracted);
+  }
+
   void RefuseTerminal(bool terminal) const {
-    if (Packing() && terminal) {
+    if (WritesBinary() && terminal) {
       throw Exception(
           "compressed data is not written to a terminal, where it would only garble the "
           "screen; redirect standard output or give an OUTPUT");
@@ -218,6 +246,51 @@ class TRun {
       throw Exception(StoppedText(job.Input, failure.ClassName == kOutputLimitClass, failure.Out,
                                   failure.SourceByte, failure.Message));
     }
+  }
+
+  // Convert's rules for an output: never the input, an existing file only with -f, binary
+  // data never to a terminal, and nothing in place unless produce succeeds.
+  template <class F>
+  void WriteOutput(const std::string& input, const std::string& output, F produce) {
+    if (output == kStandardStream) RefuseTerminal(::isatty(STDOUT_FILENO) == 1);
+    CheckOutputTarget(input, output, FOptions.Force);
+    TOutputFile file(output);
+    RefuseTerminal(file.IsTerminal());
+    file.Write(produce());
+    file.Commit();
+  }
+
+  void Extract(const TJob& job) {
+    const std::string output = job.Output.empty()
+                                   ? DefaultExtractName(FOptions.Resource, FOptions.DecodeExtracted)
+                                   : job.Output;
+    std::vector<std::string> notices;
+    WriteOutput(job.Input, output, [&] {
+      TExtraction extraction = InExecutable(job.Input, [&] {
+        return ExtractResource(ReadInput(job.Input), FOptions.Resource, FOptions.DecodeExtracted,
+                               FOptions.MaxOutput);
+      });
+      notices = std::move(extraction.Notices);
+      return std::move(extraction.Bytes);
+    });
+    for (const std::string& notice : notices) Warn(DisplayName(job.Input) + ": " + notice);
+  }
+
+  void ListResources(const TJob& job) {
+    const std::string table =
+        InExecutable(job.Input, [&] { return ResourceTable(ReadInput(job.Input)); });
+    if (FOptions.Operands.size() > 1) WriteStandardOutput(DisplayName(job.Input) + ":\n");
+    WriteStandardOutput(table);
+  }
+
+  void Replace(const TJob& job) {
+    CheckOutputTarget(FOptions.Replacement, job.Output, true);
+    WriteOutput(job.Input, job.Output, [&] {
+      const std::vector<uint8_t> stream = ReadInput(FOptions.Replacement);
+      return InExecutable(job.Input, [&] {
+        return ReplaceStream(ReadInput(job.Input), FOptions.Resource, stream);
+      });
+    });
   }
 
   // The bit reader takes whole 32-bit words, and only when a request needs one, so the

@@ -92,7 +92,7 @@ std::string DefaultExtractName(const TResourceOptions& options, bool decode) {
 }
 
 TExtraction ExtractResource(const std::vector<uint8_t>& exe, const TResourceOptions& options,
-                            bool decode) {
+                            bool decode, uint64_t maxOutput) {
   const TResourceQuery query = QueryOf(options);
   TFoundResource found = FindResource(exe, query);
   TExtraction extraction;
@@ -110,10 +110,10 @@ TExtraction ExtractResource(const std::vector<uint8_t>& exe, const TResourceOpti
     return extraction;
   }
   bool leftOver = false;
-  extraction.Bytes = Unpack(found.Bytes, leftOver);
+  extraction.Bytes = Unpack(found.Bytes, leftOver, maxOutput);
   if (leftOver) {
     extraction.Notices.push_back(
-        "data extracted successfully but not the whole source stream has been used.");
+        "warning: data extracted successfully but not the whole source stream has been used.");
   }
   return extraction;
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/decompressor.h"
 #include "resource/resources.h"
 
 namespace lumera {
@@ -35,10 +36,10 @@ struct TExtraction {
   std::vector<std::string> Notices;
 };
 
-// The resource's bytes, or with decode the whole stream they hold, decoded. Raises
-// EBadExecutable, or the decoder's failure.
+// The resource's bytes, or with decode the whole stream they hold, decoded to at most
+// maxOutput bytes. Raises EBadExecutable, or EDecodingStopped from the decoder.
 TExtraction ExtractResource(const std::vector<uint8_t>& exe, const TResourceOptions& options,
-                            bool decode);
+                            bool decode, uint64_t maxOutput = kDefaultMaxOutput);
 
 // The table that --list-resources prints: one line per resource, damaged ones with
 // what is wrong with them.
