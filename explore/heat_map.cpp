@@ -53,7 +53,7 @@ constexpr const char* kScript =
     "T.addEventListener('mouseover',v=>{const x=v.target.closest('i,u');"
     "if(!x||x.parentNode!==T)return;const e=E[x.k];"
     "P.textContent='event '+e.k+' '+(e.length>4?'repeat':e[3]?'literal (escaped)':'literal')"
-    "+'  out '+e.o+'  depth '+e[0]+'  bits '+e[1]+'  info '+e[2]"
+    "+'  out '+e.o+'  depth '+e[0]+'  bits '+e[1]+'  info '+e[2].toFixed(2)"
     "+(e.length>4?'  code '+e[3]+'  from '+e[4]+'  len '+e[5]:'');P.style.display='block'});";
 
 std::string HtmlEscaped(const std::string& text) {

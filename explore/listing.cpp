@@ -87,7 +87,7 @@ const char* HowItEnded(const TExploration& run) {
 void WriteSummary(std::ostream& out, const TExploration& run) {
   const TSummary s = Summarize(run.Events);
   const double outputBytes = static_cast<double>(run.Output.size());
-  Line(out, "summary");
+  out << "summary\n";
   Line(out, "  %-16s %llu bytes", "source", ull{run.SourceBytes});
   if (run.Output.empty()) {
     Line(out, "  %-16s 0 bytes", "output");

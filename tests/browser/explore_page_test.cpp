@@ -8,6 +8,7 @@
 #include <png.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <regex>
@@ -82,6 +83,40 @@ TPixels Measure(const std::string& path) {
   return pixels;
 }
 
+size_t RepeatIndex(const std::vector<TEvent>& events) {
+  for (size_t i = 0; i < events.size(); ++i) {
+    if (events[i].Kind == TEventKind::Repeat) return i;
+  }
+  return 0;
+}
+
+// Moves the mouse over the elements of the given events and keeps the texts shown.
+std::string HoverScript(const std::vector<size_t>& events) {
+  std::string list;
+  for (size_t e : events) list += (list.empty() ? "" : ",") + std::to_string(e);
+  return "<script>{const h=[];for(const k of [" + list +
+         "]){T.children[k].dispatchEvent(new MouseEvent('mouseover',{bubbles:true}));"
+         "h.push(P.textContent)}document.body.dataset.hover=h.join('|')}</script>";
+}
+
+// What hovering over an event's bytes must show.
+std::string HoverText(const std::vector<TEvent>& events, size_t index) {
+  const TEvent& e = events[index];
+  const bool repeat = e.Kind == TEventKind::Repeat;
+  char text[160];
+  std::snprintf(text, sizeof text, "event %zu %s  out %llu  depth %u  bits %u  info %.2f", index,
+                repeat      ? "repeat"
+                : e.Escaped ? "literal (escaped)"
+                            : "literal",
+                static_cast<unsigned long long>(e.Out), unsigned{e.Depth}, e.Bits, e.Info);
+  std::string shown = text;
+  if (repeat) {
+    std::snprintf(text, sizeof text, "  code %u  from %u  len %u", unsigned{e.Code}, e.From, e.Len);
+    shown += text;
+  }
+  return shown;
+}
+
 std::string LargerText() {
   std::string text = "<?xml version=\"1.0\"?>\n<regions>\n";
   for (int i = 0; i < 600; ++i) {
@@ -119,12 +154,22 @@ TEST(ExplorePageInBrowser, ShowsTheTextTheSummaryAndTheShading) {
         RunChild(LUMERA_EXPLAIN_BINARY, {"--html", "page.html", "s.lum"}, dir);
     ASSERT_EQ(explain.Status, 0) << explain.Err;
 
-    const TChildRun dom = RunChromium(dir, {"--dump-dom"}, dir / "page.html");
+    // A copy of the page that hovers over two bytes, as a person's mouse would, and keeps
+    // what the page showed each time.
+    const size_t repeat = RepeatIndex(run.Events);
+    std::string page = ReadFile(dir / "page.html");
+    page.insert(page.rfind("</body>"), HoverScript({1, repeat}));
+    WriteFile(dir / "hover.html", page);
+    const TChildRun dom = RunChromium(dir, {"--dump-dom"}, dir / "hover.html");
     ASSERT_EQ(dom.Status, 0) << dom.Err;
     EXPECT_EQ(DecodedTextOf(dom.Out), std::string(run.Output.begin(), run.Output.end()));
     // The script ran and found an element for every event that wrote bytes.
     EXPECT_NE(dom.Out.find("data-events=\"" + std::to_string(run.Events.size() - 1) + "\""),
               std::string::npos);
+    EXPECT_NE(dom.Out.find("data-hover=\"" + HoverText(run.Events, 1) + "|" +
+                           HoverText(run.Events, repeat) + "\""),
+              std::string::npos)
+        << dom.Out.substr(dom.Out.find("<body"), 300);
     for (const std::string& figure :
          {std::to_string(run.Output.size()) + " bytes, ratio",
           std::to_string(run.Contexts) + " of 2048 child tables created",
