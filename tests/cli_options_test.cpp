@@ -122,11 +122,11 @@ TEST(CliOptions, DefaultNamesAddOrDropTheSuffix) {
       {".lum", TCliMode::Decompress, "none"},
       {"x.LUM", TCliMode::Decompress, "none"},
   };
-  for (const auto& [input, mode, output] : cases) {
+  for (const auto& c : cases) {
     std::string got;
     const std::string failure =
-        testing::FailureMessage([&] { got = DefaultOutputName(input, mode); });
-    EXPECT_EQ(failure == "none" ? got : "none", output) << input;
+        testing::FailureMessage([&] { got = DefaultOutputName(std::get<0>(c), std::get<1>(c)); });
+    EXPECT_EQ(failure == "none" ? got : "none", std::get<2>(c)) << std::get<0>(c);
   }
   EXPECT_EQ(testing::FailureMessage([] { DefaultOutputName("x.gz", TCliMode::Decompress); }),
             "x.gz: the name does not end with .lum, so there is no default OUTPUT; give one");
