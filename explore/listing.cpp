@@ -108,7 +108,7 @@ void WriteSummary(std::ostream& out, const TExploration& run) {
 
 std::string FailureText(const TExploreFailure& f) {
   const bool limit = f.ClassName == kOutputLimitClass;
-  return std::string(limit ? "stopped at the output bound: decoding stopped"
+  return std::string(limit ? "the decoded output passes --max-output: decoding stopped"
                            : "not a valid stream: decoding failed") +
          " after " + std::to_string(f.Out) + " output bytes, at source byte " +
          std::to_string(f.SourceByte) + " (" + f.ClassName + ": " + f.Message + ")";

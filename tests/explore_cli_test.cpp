@@ -146,7 +146,7 @@ TEST(ExplainCli, OptionsStatusesAndMessages) {
        {"\"type\":\"failure\"",
         "\"class\":\"OutputLimit\",\"message\":\"The decoded output exceeds the bound of 10 "
         "bytes.\""},
-       {"s.lum: stopped at the output bound"}},
+       {"s.lum: the decoded output passes --max-output: decoding stopped after 11 output bytes"}},
       {"against a match",
        {"--against", "s.txt", "s.lum"},
        0,

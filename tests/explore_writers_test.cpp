@@ -272,7 +272,8 @@ TEST(ExploreListing, FailureAndVerdictLinesComeBeforeTheSummary) {
   const std::vector<Case> cases = {
       {"refused repeat", 2,
        "failure  not a valid stream: decoding failed after 9 output bytes, at source byte "},
-      {"output bound", 3, "failure  stopped at the output bound: decoding stopped after "},
+      {"output bound", 3,
+       "failure  the decoded output passes --max-output: decoding stopped after "},
   };
   for (const Case& c : cases) {
     const TStreamCase& stream = StreamCases()[c.streamCase];
