@@ -350,6 +350,8 @@ std::vector<TPackCase> PackCases() {
       {"/dev/null and a pipe as outputs",
        "$PACK -d s.lum /dev/null && $PACK s.txt /dev/stdout | wc -c", 0, "",
        "^" + std::to_string(Fixture().Stream.size()) + "\n$", OnlyFiles("")},
+      {"/dev/stdout redirected to a file", "$PACK -d s.lum /dev/stdout > back.txt", 0, "", "",
+       "cmp back.txt s.txt"},
       {"never compressed data to a terminal", "script -qec '$PACK -c s.txt' /dev/null", 1, "",
        "compressed data is not written to a terminal", OnlyFiles("")},
       // -t, -l and the bounds.

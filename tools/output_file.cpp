@@ -22,6 +22,12 @@ namespace {
 // As the system gives up on symbolic links.
 constexpr int kMostLinks = 40;
 
+// "/dev/stdout" is what the user redirected standard output to: written there directly,
+// even when that is an existing regular file, as "-" is.
+bool IsStandardOutput(const std::string& path) {
+  return path == kStandardStream || path == "/dev/stdout";
+}
+
 std::optional<struct stat> StatusOf(const std::string& path, int standardHandle) {
   struct stat info {};
   const bool known = path == kStandardStream ? ::fstat(standardHandle, &info) == 0
@@ -85,7 +91,7 @@ void CheckOutputTarget(const std::string& input, const std::string& output, bool
   if (in && in->st_dev == out->st_dev && in->st_ino == out->st_ino) {
     throw Exception(output + ": input and output are the same file");
   }
-  if (!force && output != kStandardStream) {
+  if (!force && !IsStandardOutput(output)) {
     throw Exception(output + ": already exists; use -f to overwrite");
   }
 }
@@ -107,7 +113,7 @@ std::string FollowLinks(const std::string& path) {
 // A path to something that is not a regular file (/dev/stdout on a pipe, a FIFO) is
 // opened as it is: its link may name no file at all.
 TOutputFile::TOutputFile(const std::string& path) : FName(path) {
-  if (path == kStandardStream) {
+  if (IsStandardOutput(path)) {
     FHandle = STDOUT_FILENO;
     return;
   }
