@@ -25,10 +25,10 @@ void Text(TStreamPacker& p, const std::string& s) {
 }
 
 TExploration Scripted(const std::function<void(TStreamPacker&)>& write,
-                      uint64_t maxOutput = kDefaultMaxOutput) {
+                      uint64_t maxOutput = kDefaultMaxOutput, const Bytes& trailing = {}) {
   TStreamPacker packer;
   write(packer);
-  return Explore(packer.Finish(), maxOutput);
+  return Explore(packer.Finish(trailing), maxOutput);
 }
 
 // Every line of text parsed on its own; a line that does not parse fails the test.
@@ -64,6 +64,9 @@ struct TStreamCase {
   std::function<void(TStreamPacker&)> write;
   uint64_t maxOutput;
   const char* failureClass;  // or nullptr
+  Bytes trailing = {};       // source bytes after the stream
+  bool leftOver = false;
+  bool overloaded = false;  // a table's total reaches 0x2000
 };
 
 const std::vector<TStreamCase>& StreamCases() {
@@ -97,6 +100,22 @@ const std::vector<TStreamCase>& StreamCases() {
          p.EndMarker();
        },
        10, kOutputLimitClass},
+      {"source left over",
+       [](TStreamPacker& p) {
+         Text(p, "ab");
+         p.EndMarker();
+       },
+       kDefaultMaxOutput, nullptr, Bytes(8, 0x5A), true},
+      {"a table past 0x2000",
+       [](TStreamPacker& p) {
+         for (int i = 0; i < 8300; ++i) p.Literal('a');
+         p.EndMarker();
+       },
+       kDefaultMaxOutput,
+       nullptr,
+       {},
+       false,
+       true},
   };
   return cases;
 }
@@ -104,7 +123,7 @@ const std::vector<TStreamCase>& StreamCases() {
 TEST(ExploreJson, EveryLineParsesAndCarriesTheEventsAndTheSummary) {
   for (const TStreamCase& c : StreamCases()) {
     SCOPED_TRACE(c.name);
-    const TExploration run = Scripted(c.write, c.maxOutput);
+    const TExploration run = Scripted(c.write, c.maxOutput, c.trailing);
     const std::vector<Json> lines = JsonOf(run);
     ASSERT_GE(lines.size(), 2u);
     EXPECT_EQ(lines.front(), Json::parse(R"({"type":"stream","format_version":1,"source_bytes":)" +
@@ -160,7 +179,9 @@ TEST(ExploreJson, EveryLineParsesAndCarriesTheEventsAndTheSummary) {
     EXPECT_EQ(s["contexts"], run.Contexts);
     EXPECT_EQ(s["max_total"], run.MaxTotal);
     EXPECT_EQ(s["overloaded_hits"], run.OverloadedHits);
-    EXPECT_EQ(s["left_over"], false);
+    EXPECT_EQ(s["left_over"], c.leftOver);
+    EXPECT_EQ(s["max_total"].get<uint32_t>() >= 0x2000, c.overloaded);
+    EXPECT_EQ(s["overloaded_hits"].get<uint64_t>() > 0, c.overloaded);
   }
 }
 
