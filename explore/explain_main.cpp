@@ -154,7 +154,9 @@ std::string DisplayName(const std::string& path) {
 class THandle {
  public:
   explicit THandle(int handle) : FHandle(handle) {}
-  ~THandle() { ::close(FHandle); }
+  ~THandle() {
+    if (FHandle >= 0) ::close(FHandle);
+  }
   THandle(const THandle&) = delete;
   THandle& operator=(const THandle&) = delete;
   int Get() const { return FHandle; }
@@ -216,10 +218,12 @@ void WritePageFile(const TOptions& options, const TExploration& run, const TComp
 
 int Run(const TOptions& options) {
   const std::vector<uint8_t> stream = ReadInput(options.Stream);
+  // Both inputs are read before the work starts, so that a missing file fails at once.
+  const std::optional<std::vector<uint8_t>> known =
+      options.Against ? std::optional(ReadInput(*options.Against)) : std::nullopt;
   const TExploration run = Explore(stream, options.MaxOutput);
   std::optional<TComparison> against;
-  if (options.Against)
-    against = Compare(run, ReadInput(*options.Against), DisplayName(*options.Against));
+  if (known) against = Compare(run, *known, DisplayName(*options.Against));
   const TComparison* verdict = against ? &*against : nullptr;
   if (options.Format == TFormat::Page && options.Page != "-") {
     WritePageFile(options, run, verdict);
