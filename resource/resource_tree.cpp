@@ -33,18 +33,6 @@ std::string HexText(uint64_t value) {
   return "0x" + Hex(static_cast<uint32_t>(value), 1);
 }
 
-// A key folded so that two keys the loader takes for the same compare equal as strings.
-std::u16string FoldedKey(const TResourceKey& key) {
-  if (key.Kind == TKeyKind::Id) {
-    return {u'#', static_cast<char16_t>(key.Id >> 16), static_cast<char16_t>(key.Id)};
-  }
-  std::u16string folded = u"$" + key.Name;
-  for (char16_t& c : folded) {
-    if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
-  }
-  return folded;
-}
-
 class TTreeReader {
  public:
   explicit TTreeReader(const TPeImage& image) : FImage(image), FFile(image.File()) {}
@@ -107,7 +95,7 @@ class TTreeReader {
     if (level == kLanguageLevel && keys[level].Kind != TKeyKind::Id) {
       throw EBadExecutable("language entry has a name instead of a number");
     }
-    if (!seen.insert(FoldedKey(keys[level])).second) {
+    if (!seen.insert(keys[level].Folded()).second) {
       throw EBadExecutable("duplicate " + levelName + " entry " + keys[level].Text());
     }
     const uint32_t target = ReadLe32(FFile, entry + 4);

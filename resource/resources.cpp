@@ -64,10 +64,6 @@ std::string Utf8Of(std::u16string_view text) {
   return out;
 }
 
-char16_t UpperAscii(char16_t c) {
-  return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c;
-}
-
 constexpr std::array<std::pair<uint32_t, const char*>, 21> kStandardTypes{{
     {1, "RT_CURSOR"},      {2, "RT_BITMAP"},     {3, "RT_ICON"},          {4, "RT_MENU"},
     {5, "RT_DIALOG"},      {6, "RT_STRING"},     {7, "RT_FONTDIR"},       {8, "RT_FONT"},
@@ -187,10 +183,24 @@ TResourceKey TResourceKey::OfName(std::string_view name) {
 }
 
 bool TResourceKey::Matches(const TResourceKey& other) const {
-  if (Kind != other.Kind || Kind == TKeyKind::Unreadable) return false;
-  if (Kind == TKeyKind::Id) return Id == other.Id;
-  return std::equal(Name.begin(), Name.end(), other.Name.begin(), other.Name.end(),
-                    [](char16_t a, char16_t b) { return UpperAscii(a) == UpperAscii(b); });
+  return Kind != TKeyKind::Unreadable && Folded() == other.Folded();
+}
+
+std::u16string TResourceKey::Folded() const {
+  switch (Kind) {
+    case TKeyKind::Id:
+      return {u'#', static_cast<char16_t>(Id >> 16), static_cast<char16_t>(Id)};
+    case TKeyKind::Name: {
+      std::u16string folded = u"$" + Name;
+      for (char16_t& c : folded) {
+        if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
+      }
+      return folded;
+    }
+    case TKeyKind::Unreadable:
+      break;
+  }
+  return {};
 }
 
 std::string TResourceKey::Text() const {

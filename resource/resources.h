@@ -43,6 +43,8 @@ struct TResourceKey {
   // IDs are equal, or names are equal with the ASCII letters compared case-insensitively,
   // as the system's loader compares them.
   bool Matches(const TResourceKey& other) const;
+  // The key as a string that is equal for keys that match; empty when unreadable.
+  std::u16string Folded() const;
   // "#101" for an ID, the name in UTF-8, "?" when unreadable.
   std::string Text() const;
 };
