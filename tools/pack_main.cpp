@@ -185,18 +185,19 @@ class TRun {
   void Convert(const TJob& job) {
     const std::string output =
         job.Output.empty() ? DefaultOutputName(job.Input, FOptions.Mode) : job.Output;
-    if (output == kStandardStream) RefuseTerminal(::isatty(STDOUT_FILENO) == 1);
-    CheckOutputTarget(job.Input, output, FOptions.Force);
     const auto start = std::chrono::steady_clock::now();
-    const std::vector<uint8_t> input = ReadInput(job.Input);
-    TOutputFile file(output);
-    RefuseTerminal(file.IsTerminal());
+    size_t inputBytes = 0;
+    size_t resultBytes = 0;
     bool leftOver = false;
-    const std::vector<uint8_t> result =
-        Packing() ? Encode(job.Input, input, FOptions.Level)
-                  : Decode(job.Input, input, FOptions.MaxOutput, leftOver);
-    file.Write(result);
-    file.Commit();
+    WriteOutput(job.Input, output, [&] {
+      const std::vector<uint8_t> input = ReadInput(job.Input);
+      std::vector<uint8_t> result = Packing()
+                                        ? Encode(job.Input, input, FOptions.Level)
+                                        : Decode(job.Input, input, FOptions.MaxOutput, leftOver);
+      inputBytes = input.size();
+      resultBytes = result.size();
+      return result;
+    });
     if (leftOver) {
       Warn(DisplayName(job.Input) +
            ": warning: data extracted successfully but not the whole source stream has been "
@@ -204,12 +205,12 @@ class TRun {
     }
     if (FOptions.Verbosity == TVerbosity::Verbose) {
       const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-      const size_t packed = Packing() ? result.size() : input.size();
-      const size_t plain = Packing() ? input.size() : result.size();
+      const size_t packed = Packing() ? resultBytes : inputBytes;
+      const size_t plain = Packing() ? inputBytes : resultBytes;
       char seconds[32];
       std::snprintf(seconds, sizeof seconds, "%.3f s", took.count());
-      Say(DisplayName(job.Input) + ": " + std::to_string(input.size()) + " -> " +
-          std::to_string(result.size()) + " bytes (stream " + Ratio(packed, plain) +
+      Say(DisplayName(job.Input) + ": " + std::to_string(inputBytes) + " -> " +
+          std::to_string(resultBytes) + " bytes (stream " + Ratio(packed, plain) +
           " of the decoded size), " + seconds + "\n");
     }
   }
@@ -248,7 +249,7 @@ class TRun {
     }
   }
 
-  // Convert's rules for an output: never the input, an existing file only with -f, binary
+  // The rules for every output: never the input, an existing file only with -f, binary
   // data never to a terminal, and nothing in place unless produce succeeds.
   template <class F>
   void WriteOutput(const std::string& input, const std::string& output, F produce) {
