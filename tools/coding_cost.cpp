@@ -11,17 +11,15 @@ namespace {
 // the slow way.
 constexpr uint32_t kTabulated = 0x10001;
 
-const std::vector<float>& Log2Table() {
-  static const std::vector<float> table = [] {
-    std::vector<float> logs(kTabulated, 0.0f);
-    for (uint32_t n = 1; n < kTabulated; ++n) logs[n] = static_cast<float>(std::log2(n));
-    return logs;
-  }();
-  return table;
-}
+// Built before main, so that pricing never waits on a first-use check.
+const std::vector<float> kLog2 = [] {
+  std::vector<float> logs(kTabulated, 0.0f);
+  for (uint32_t n = 1; n < kTabulated; ++n) logs[n] = static_cast<float>(std::log2(n));
+  return logs;
+}();
 
 float Log2(uint32_t n) {
-  return n < kTabulated ? Log2Table()[n] : static_cast<float>(std::log2(n));
+  return n < kTabulated ? kLog2[n] : static_cast<float>(std::log2(n));
 }
 
 }  // namespace

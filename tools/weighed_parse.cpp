@@ -116,31 +116,39 @@ uint32_t TWeighedParser::ExpandFrom(size_t start, size_t offset) {
   const TCostArray::TCosts& lengths0 = LengthCosts(0);
   const float base = price + prices.EscapeToMatch;
 
-  // Of the codes other than 0, each length is priced with the cheapest code whose copy
-  // reaches at least that far.
+  // Steps go on only from positions inside the window; past it, a position matters only
+  // as the window's end, which is where the longest copy of some position reaches.
+  const uint32_t inside = static_cast<uint32_t>(kWindow - 1 - offset);
   uint32_t longest = 0;
-  uint32_t longestCoded = 0;
-  for (const TMatch& match : FMatches) {
-    longest = std::max(longest, match.Length);
-    if (match.Code != 0) longestCoded = std::max(longestCoded, match.Length);
-  }
+  for (const TMatch& match : FMatches) longest = std::max(longest, match.Length);
+  TReach furthest;
+  // Of the codes other than 0, each length inside is priced with the cheapest code whose
+  // copy reaches at least that far; code 0 has a length table of its own.
   std::array<std::pair<float, int>, kLongestRepeat + 1> cheapest;
-  std::fill_n(cheapest.begin(), longestCoded + 1, std::pair{kUncodable, 0});
+  std::fill_n(cheapest.begin(), std::min(longest, inside) + 1, std::pair{kUncodable, 0});
   for (const TMatch& match : FMatches) {
+    const float code = codes[match.Code];
+    const uint32_t reach = std::min(match.Length, inside);
     if (match.Code == 0) {
-      for (uint32_t length = 1; length <= match.Length; ++length) {
-        Reach(offset + length, base + codes[0] + lengths0[length], {0, length});
+      for (uint32_t length = 1; length <= reach; ++length) {
+        Reach(offset + length, base + code + lengths0[length], {0, length});
       }
-    } else if (codes[match.Code] < cheapest[match.Length].first) {
-      cheapest[match.Length] = {codes[match.Code], match.Code};
+    } else if (code < cheapest[reach].first) {
+      cheapest[reach] = {code, match.Code};
+    }
+    const float whole = base + code + (match.Code == 0 ? lengths0 : lengths)[match.Length];
+    if (match.Length == longest && whole < furthest.Price) {
+      furthest = {whole, {match.Code, longest}};
     }
   }
   std::pair<float, int> best{kUncodable, 0};
-  for (uint32_t length = longestCoded; length >= 1; --length) {
+  for (uint32_t length = std::min(longest, inside); length >= 1; --length) {
     best = std::min(best, cheapest[length]);
-    if (best.second != 0)
+    if (best.second != 0) {
       Reach(offset + length, base + best.first + lengths[length], {best.second, length});
+    }
   }
+  if (longest > inside) Reach(offset + longest, furthest.Price, furthest.Last);
   return longest;
 }
 
