@@ -177,7 +177,9 @@ std::vector<TParseStep> TWeighedParser::PlanWindow(size_t pos, double& bits) {
 }
 
 size_t TWeighedParser::Commit(size_t pos, const std::vector<TParseStep>& steps) {
+  const size_t start = pos;
   for (const TParseStep& step : steps) {
+    if (pos - start >= kCommitted) break;
     if (!TryStep(FPacker, FInput, pos, step)) {
       return pos + CodeCheapestChoice(FInput, pos, FSources, FPacker);
     }

@@ -34,8 +34,11 @@ size_t CodeCheapestChoice(const std::vector<uint8_t>& input, size_t pos,
 class TWeighedParser {
  public:
   // Positions a window looks at, and the repeat length that ends a window at once.
-  static constexpr size_t kWindow = 32;
+  static constexpr size_t kWindow = 64;
   static constexpr uint32_t kLongEnough = 64;
+  // How far a plan is coded before the next window is planned: the prices near a
+  // window's end are the stalest, and its end is cut short.
+  static constexpr size_t kCommitted = 48;
 
   TWeighedParser(const std::vector<uint8_t>& input, TStreamPacker& packer);
 
@@ -70,7 +73,8 @@ class TWeighedParser {
   // Prices every step out of position offset of the window; returns how far its longest
   // repeat reaches.
   uint32_t ExpandFrom(size_t start, size_t offset);
-  // Codes the steps until one cannot be coded; returns the position reached.
+  // Codes the steps that start within kCommitted of pos, until one cannot be coded;
+  // returns the position reached.
   size_t Commit(size_t pos, const std::vector<TParseStep>& steps);
 
   const std::vector<uint8_t>& FInput;
