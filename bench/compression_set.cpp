@@ -24,6 +24,7 @@
 
 #include "platform/exceptions.h"
 #include "tools/pack.h"
+#include "tools/stream_packer.h"
 #include "tools/unpack.h"
 
 namespace {
@@ -51,6 +52,13 @@ Bytes ReadFile(const fs::path& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// The package that installs a default folder, or the folder's own name.
+std::string FolderLabel(const std::string& folder) {
+  if (folder == kDefaultFolders[0]) return "iso-codes";
+  if (folder == kDefaultFolders[1]) return "xkb-data";
+  return fs::path(folder).filename().string();
+}
+
 // Regular .xml files only (no links), non-empty, the first of each content met in path
 // order.
 std::vector<TFile> BenchSet(const std::vector<std::string>& folders) {
@@ -68,8 +76,7 @@ std::vector<TFile> BenchSet(const std::vector<std::string>& folders) {
     for (const fs::path& path : paths) {
       Bytes content = ReadFile(path);
       if (content.empty() || !seen.emplace(content.begin(), content.end()).second) continue;
-      const std::string name =
-          fs::path(folder).filename().string() + ": " + fs::relative(path, folder).string();
+      const std::string name = FolderLabel(folder) + ": " + fs::relative(path, folder).string();
       files.push_back({name, path, std::move(content)});
     }
   }
@@ -102,8 +109,9 @@ TPacked PackTimed(const Bytes& input, int level) {
     const auto start = std::chrono::steady_clock::now();
     try {
       stream = lumera::Pack(input, level);
-    } catch (const lumera::Exception& e) {
-      packed.Refusal = e.Message();
+    } catch (const lumera::ETooLarge& e) {
+      packed.Refusal = "level " + std::to_string(level) + " at input offset " +
+                       std::to_string(e.InputOffset()) + ": " + e.Reason();
       return packed;
     }
     const double seconds =
