@@ -8,29 +8,23 @@
 // with status 1 when a run fails or misses a target.
 //
 //   worst_case [TOOL [RUNS]]
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
-#include "tools/pack.h"
-#include "tools/unpack.h"
+#include "child_process.h"
+#include "test_support.h"
 #include "tools/stream_packer.h"
+#include "tools/unpack.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
+using lumera::testing::ReadFile;
+using lumera::testing::WriteFile;
 
 constexpr double kWallLimitSeconds = 1.0;
 constexpr long kMemoryLimitBytes = 16'000'000;
@@ -44,62 +38,17 @@ Bytes WorstStream() {
   return packer.Finish();
 }
 
-void WriteFile(const fs::path& path, const Bytes& bytes) {
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-Bytes ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-struct TRun {
-  int Status = -1;
-  double Seconds = 0;
-  long PeakBytes = 0;
-};
-
-TRun RunTool(const std::string& tool, const fs::path& dir) {
-  TRun run;
-  const auto start = std::chrono::steady_clock::now();
-  const pid_t child = ::fork();
-  if (child < 0) return run;
-  if (child == 0) {
-    const int in = ::open("/dev/null", O_RDONLY);
-    const int out = ::open("/dev/null", O_WRONLY);
-    const int err = ::open((dir / "stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (in < 0 || out < 0 || err < 0 || ::chdir(dir.c_str()) != 0 || ::dup2(in, 0) < 0 ||
-        ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) {
-      ::_exit(126);
-    }
-    ::execl(tool.c_str(), tool.c_str(), "worst.lum", static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
-  int status = 0;
-  rusage usage{};
-  if (::wait4(child, &status, 0, &usage) != child) return run;
-  run.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  run.PeakBytes = usage.ru_maxrss * 1024L;  // Linux reports KiB
-  return run;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::string tool = fs::absolute(argc > 1 ? argv[1] : LUMERA_TOOL).string();
+  const std::string tool = std::filesystem::absolute(argc > 1 ? argv[1] : LUMERA_TOOL).string();
   const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
 
   const Bytes stream = WorstStream();
   bool leftOver = false;
   const Bytes decoded = lumera::Unpack(stream, leftOver);
-  std::string pattern = (fs::temp_directory_path() / "lumera-worst-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) {
-    std::perror("mkdtemp");
-    return 1;
-  }
-  const fs::path dir = pattern;
+  const std::string expected(decoded.begin(), decoded.end());
+  const lumera::testing::TScratchDir dir;
   WriteFile(dir / "worst.lum", stream);
   WriteFile(dir / "dec.xml", decoded);
 
@@ -109,15 +58,16 @@ int main(int argc, char** argv) {
   bool ok = true;
   std::vector<double> seconds;
   long peak = 0;
+  lumera::testing::TChildOptions options;
+  options.DiscardOutput = true;
   for (int i = 0; i < runs; ++i) {
-    fs::remove(dir / "out.xml");
-    const TRun run = RunTool(tool, dir);
-    const bool complete = run.Status == 0 && ReadFile(dir / "out.xml") == decoded;
+    std::filesystem::remove(dir / "out.xml");
+    const lumera::testing::TChildRun run = lumera::testing::RunChild(tool, {"worst.lum"}, dir, options);
+    const bool complete = run.Status == 0 && ReadFile(dir / "out.xml") == expected;
     std::printf("run %d: status %d, %.3f s wall, peak %.2f MB%s\n", i + 1, run.Status, run.Seconds,
                 run.PeakBytes / 1e6, complete ? "" : ", out.xml differs from dec.xml");
     if (!complete) {
-      const Bytes err = ReadFile(dir / "stderr.txt");
-      std::fwrite(err.data(), 1, err.size(), stderr);
+      std::fputs(run.Err.c_str(), stderr);
       ok = false;
     }
     seconds.push_back(run.Seconds);
@@ -129,7 +79,6 @@ int main(int argc, char** argv) {
               seconds[seconds.size() / 2], slowest, kWallLimitSeconds);
   std::printf("peak memory: %.2f MB (target < %.0f MB)\n", peak / 1e6, kMemoryLimitBytes / 1e6);
   if (slowest >= kWallLimitSeconds || peak >= kMemoryLimitBytes) ok = false;
-  fs::remove_all(dir);
   std::printf("%s\n", ok ? "worst case: within targets" : "worst case: FAILED");
   return ok ? 0 : 1;
 }

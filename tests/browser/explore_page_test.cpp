@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "../child_process.h"
-#include "../test_support.h"
+#include "child_process.h"
+#include "test_support.h"
 #include "chromium.h"
 #include "explore/exploration.h"
 #include "tools/pack.h"

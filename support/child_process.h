@@ -1,11 +1,14 @@
 // Runs a built program as a child process in a given folder, with standard input from a
 // file and standard output and error captured, as a user at a console would run it.
+// The run's wall time and peak memory are measured too, for the benchmarks.
 #pragma once
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -17,21 +20,25 @@ struct TChildRun {
   int Status = -1;  // the exit status, or -1 when the child did not exit normally
   std::string Out;
   std::string Err;
+  double Seconds = 0;  // wall time
+  long PeakBytes = 0;  // peak resident memory
 };
 
 struct TChildOptions {
   std::string Input = "/dev/null";  // where standard input comes from
   bool CloseOutput = false;         // start with standard output closed
   bool BrokenPipe = false;          // standard output is a pipe nobody reads
+  bool DiscardOutput = false;       // standard output goes to /dev/null, uncaptured
 };
 
 inline TChildRun RunChild(const std::string& program, const std::vector<std::string>& args,
                           const TScratchDir& dir, const TChildOptions& options = {}) {
-  const std::string outPath = dir.Path().string() + ".out";
+  const std::string outPath = options.DiscardOutput ? "/dev/null" : dir.Path().string() + ".out";
   const std::string errPath = dir.Path().string() + ".err";
   std::vector<char*> argv{const_cast<char*>(program.c_str())};
   for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
+  const auto start = std::chrono::steady_clock::now();
   const pid_t pid = ::fork();
   if (pid == 0) {
     // Only async-signal-safe calls from here on; any failure ends the child with 127.
@@ -53,12 +60,17 @@ inline TChildRun RunChild(const std::string& program, const std::vector<std::str
   }
   TChildRun run;
   int status = 0;
-  if (pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
+  rusage usage{};
+  if (pid > 0 && ::wait4(pid, &status, 0, &usage) == pid && WIFEXITED(status)) {
     run.Status = WEXITSTATUS(status);
   }
-  run.Out = ReadFile(outPath);
+  run.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  run.PeakBytes = usage.ru_maxrss * 1024L;  // Linux reports KiB
+  if (!options.DiscardOutput) {
+    run.Out = ReadFile(outPath);
+    ::unlink(outPath.c_str());
+  }
   run.Err = ReadFile(errPath);
-  ::unlink(outPath.c_str());
   ::unlink(errPath.c_str());
   return run;
 }
