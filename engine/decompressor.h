@@ -36,6 +36,7 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <string>
 
 #include "engine/bit_reader.h"
 #include "engine/context_tree.h"
@@ -57,6 +58,9 @@ inline constexpr uint64_t kNoStop = std::numeric_limits<uint64_t>::max();
 // rings and the repeat would wrap.
 inline constexpr uint64_t kDefaultMaxOutput = uint64_t{64} << 20;
 inline constexpr uint64_t kMaxOutputCeiling = (uint64_t{1} << 31) - 1;
+// The class name and message of the failure that ends such a decoder at its bound.
+inline constexpr const char* kOutputLimitClass = "OutputLimit";
+std::string OutputBoundMessage(uint64_t maxOutput);
 // The initial code value: the first 32 bits of the source, read before the bit reader.
 inline constexpr uint32_t kInitialCodeBits = 32;
 inline constexpr uint16_t kContextCapacity = 2048;

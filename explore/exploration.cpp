@@ -49,10 +49,8 @@ TExploration Explore(const std::vector<uint8_t>& stream, uint64_t maxOutput) {
   }
   Collect(result, decoder, recorder, output);
   if (!result.Failure && !result.End) {
-    result.Failure = TExploreFailure{
-        kOutputLimitClass,
-        "The decoded output exceeds the bound of " + std::to_string(maxOutput) + " bytes.",
-        recorder.OutputBytes(), decoder.SourceByteReached()};
+    result.Failure = TExploreFailure{kOutputLimitClass, OutputBoundMessage(maxOutput),
+                                     recorder.OutputBytes(), decoder.SourceByteReached()};
   }
   return result;
 }

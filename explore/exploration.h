@@ -12,9 +12,6 @@
 
 namespace lumera {
 
-// The class name of the failure that ends a run at the output bound.
-inline constexpr const char* kOutputLimitClass = "OutputLimit";
-
 struct TExploreFailure {
   std::string ClassName;  // the engine's, or kOutputLimitClass
   std::string Message;

@@ -2,18 +2,9 @@
 
 #include <algorithm>
 
-#include "explore/exploration.h"
 #include "platform/stream.h"
 
 namespace lumera {
-
-namespace {
-
-std::string OutputBoundMessage(uint64_t maxOutput) {
-  return "The decoded output exceeds the bound of " + std::to_string(maxOutput) + " bytes.";
-}
-
-}  // namespace
 
 EDecodingStopped::EDecodingStopped(std::string engineClass, std::string message,
                                    uint64_t outputBytes, uint64_t sourceByte, bool pastBound,
