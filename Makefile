@@ -31,11 +31,18 @@ run: release
 install: release
 	cmake --install build/release --prefix $(PREFIX)
 
+# A sanitized module does not load into a plain python3, and an outside project does not
+# link a sanitized library: the installed library and the Python module are tested in a
+# second tree of their own, without sanitizers.
 test:
-	cmake -S . -B build/test -DCMAKE_BUILD_TYPE=Debug -DLUMERA_SANITIZE=ON
+	cmake -S . -B build/test -DCMAKE_BUILD_TYPE=Debug -DLUMERA_SANITIZE=ON -DLUMERA_PYTHON=OFF
 	cmake --build build/test -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir build/test --output-on-failure -j $(JOBS)
+	cmake -S . -B build/library -DCMAKE_BUILD_TYPE=Debug -DLUMERA_TESTS=OFF \
+	  -DLUMERA_LIBRARY_TESTS=ON -DLUMERA_PYTHON=ON -DPython_EXECUTABLE=$$(command -v python3)
+	cmake --build build/library -j $(JOBS)
+	ctest --test-dir build/library --output-on-failure -j $(JOBS)
 
 # Each target runs on a scratch copy of its corpus, so what it finds stays out of the
 # committed corpus; inputs that expose a fault land in fuzz/artifacts/ (ignored by git).

@@ -19,7 +19,7 @@ void Fail(const char* what) {
 }
 
 void CheckList(std::span<const uint8_t> file) {
-  const std::vector<lumera::TResourceInfo> list = lumera::ListResources(file);
+  const std::vector<lumera::TResourceInfo> list = lumera::ListResourceEntries(file);
   for (const lumera::TResourceInfo& info : list) {
     if (!info.Error.empty()) continue;
     if (info.FileOffset > file.size() || info.Size > file.size() - info.FileOffset) {
@@ -27,7 +27,7 @@ void CheckList(std::span<const uint8_t> file) {
     }
     const lumera::TResourceQuery query{
         .Type = info.Type, .Name = info.Name, .Language = info.Language};
-    const lumera::TFoundResource found = lumera::FindResource(file, query);
+    const lumera::TFoundResource found = lumera::LookUpResource(file, query);
     if (found.FileOffset != info.FileOffset || found.Bytes.size() != info.Size) {
       Fail("the lookup disagrees with the list");
     }
@@ -36,13 +36,13 @@ void CheckList(std::span<const uint8_t> file) {
 }
 
 void CheckReplacement(std::span<const uint8_t> file) {
-  const lumera::TFoundResource found = lumera::FindResource(file, {});
+  const lumera::TFoundResource found = lumera::LookUpResource(file, {});
   // Reversed, so that the new bytes differ from the old ones.
   std::vector<uint8_t> shorter(found.Bytes.rbegin(), found.Bytes.rend());
   shorter.resize(shorter.size() / 2 + 1);
   const std::vector<uint8_t> copy = lumera::ReplaceResource(file, {}, shorter);
   if (copy.size() != file.size()) Fail("the replaced copy changed size");
-  if (lumera::FindResource(copy, {}).Bytes != shorter) Fail("the replaced copy reads back wrong");
+  if (lumera::LookUpResource(copy, {}).Bytes != shorter) Fail("the replaced copy reads back wrong");
 }
 
 }  // namespace

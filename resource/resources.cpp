@@ -232,7 +232,7 @@ std::optional<uint32_t> StandardTypeId(std::string_view name) {
   return std::nullopt;
 }
 
-std::vector<TResourceInfo> ListResources(std::span<const uint8_t> file) {
+std::vector<TResourceInfo> ListResourceEntries(std::span<const uint8_t> file) {
   const TPeImage image(file);
   std::vector<TResourceInfo> list;
   for (TResourceEntry& entry : ReadResourceTree(image).Entries)
@@ -240,7 +240,7 @@ std::vector<TResourceInfo> ListResources(std::span<const uint8_t> file) {
   return list;
 }
 
-TFoundResource FindResource(std::span<const uint8_t> file, const TResourceQuery& query) {
+TFoundResource LookUpResource(std::span<const uint8_t> file, const TResourceQuery& query) {
   const TPeImage image(file);
   const TResourceTree tree = ReadResourceTree(image);
   TSelection selection = Select(tree, query);

@@ -24,7 +24,7 @@ class EBadExecutable : public Exception {
   const char* ClassName() const override { return "EBadExecutable"; }
 };
 
-inline constexpr uint32_t kRtRcdata = 10;
+inline constexpr uint32_t kRcdataTypeId = 10;
 inline constexpr std::string_view kDefaultResourceName = "IDR_LUMERA";
 
 // One level's key in the resource tree: a numeric ID or a UTF-16 name. Unreadable stands
@@ -66,10 +66,10 @@ struct TResourceInfo {
 
 // Every resource in directory order, damaged ones with their Error set. Raises
 // EBadExecutable when the headers or the root of the resource tree are damaged.
-std::vector<TResourceInfo> ListResources(std::span<const uint8_t> file);
+std::vector<TResourceInfo> ListResourceEntries(std::span<const uint8_t> file);
 
 struct TResourceQuery {
-  TResourceKey Type = TResourceKey::OfId(kRtRcdata);
+  TResourceKey Type = TResourceKey::OfId(kRcdataTypeId);
   TResourceKey Name = TResourceKey::OfName(kDefaultResourceName);
   std::optional<uint32_t> Language;  // none: the first in directory order
 };
@@ -85,7 +85,7 @@ struct TFoundResource {
 
 // Raises EBadExecutable when nothing matches (naming what the file has instead) or when
 // the entry that matches is damaged.
-TFoundResource FindResource(std::span<const uint8_t> file, const TResourceQuery& query);
+TFoundResource LookUpResource(std::span<const uint8_t> file, const TResourceQuery& query);
 
 // How many bytes the resource's data may take in place: its size rounded up to a multiple
 // of 8, cut short where another resource's data, the directory's own structures or the

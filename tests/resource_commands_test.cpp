@@ -161,7 +161,7 @@ TEST_F(ResourceCommands, TheListAgreesWithWrestool) {
     testing::WriteFile(dir / (name + ".exe"), exe);
     const testing::TChildRun run = testing::RunChild(LUMERA_WRESTOOL, {"-l", name + ".exe"}, dir);
     ASSERT_EQ(run.Status, 0) << run.Err;
-    EXPECT_EQ(ParsedWrestool(run.Out), WrestoolView(ListResources(exe)));
+    EXPECT_EQ(ParsedWrestool(run.Out), WrestoolView(ListResourceEntries(exe)));
   };
   for (const char* exe : {"lumera64", "lumera32", "numeric_id", "languages", "mixed"}) {
     check(exe, Executable(exe));

@@ -69,7 +69,7 @@ TEST_F(ResourceReader, ListsEveryResourceInDirectoryOrder) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.exe);
     const std::vector<uint8_t> file = Executable(c.exe);
-    const std::vector<TResourceInfo> list = ListResources(file);
+    const std::vector<TResourceInfo> list = ListResourceEntries(file);
     EXPECT_EQ(RowsOf(list), c.rows);
     for (const TResourceInfo& info : list) {
       ASSERT_LE(info.FileOffset + info.Size, file.size());
@@ -78,7 +78,7 @@ TEST_F(ResourceReader, ListsEveryResourceInDirectoryOrder) {
 }
 
 TResourceQuery Query(TResourceKey name, std::optional<uint32_t> language = std::nullopt,
-                     TResourceKey type = TResourceKey::OfId(kRtRcdata)) {
+                     TResourceKey type = TResourceKey::OfId(kRcdataTypeId)) {
   return {.Type = type, .Name = name, .Language = language};
 }
 
@@ -108,7 +108,7 @@ TEST_F(ResourceReader, FindsTheBytesThatWentIn) {
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.exe) + " " + c.query.Name.Text());
     const std::vector<uint8_t> file = Executable(c.exe);
-    const TFoundResource found = FindResource(file, c.query);
+    const TFoundResource found = LookUpResource(file, c.query);
     EXPECT_EQ(found.Bytes, Example(c.content));
     EXPECT_EQ(found.Language, c.language);
     EXPECT_EQ(found.Languages, c.languages);
@@ -134,7 +134,7 @@ TEST_F(ResourceReader, NamesWhatTheFileHasWhenNothingMatches) {
        "no ICON resource named IDR_LUMERA; the file has no ICON resources"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(FailureMessage([&] { FindResource(Executable(c.exe), c.query); }), c.message);
+    EXPECT_EQ(FailureMessage([&] { LookUpResource(Executable(c.exe), c.query); }), c.message);
   }
 }
 
@@ -161,11 +161,11 @@ std::vector<uint8_t> Pattern(size_t size) {
 // size field, the checksum and the room.
 void ExpectReplacedInPlace(const std::vector<uint8_t>& file, const TResourceQuery& query,
                            const std::vector<uint8_t>& replacement) {
-  const TFoundResource before = FindResource(file, query);
+  const TFoundResource before = LookUpResource(file, query);
   const uint64_t room = ResourceRoom(file, query);
   const std::vector<uint8_t> copy = ReplaceResource(file, query, replacement);
   ASSERT_EQ(copy.size(), file.size());
-  EXPECT_EQ(FindResource(copy, query).Bytes, replacement);
+  EXPECT_EQ(LookUpResource(copy, query).Bytes, replacement);
   const uint64_t checksum = TPeImage(file).ChecksumOffset();
   const uint64_t sizeField = LayoutOf(file).DataEntry + 4;
   for (uint64_t i = 0; i < file.size(); ++i) {
@@ -234,7 +234,7 @@ TEST_F(ResourceReader, TheRoomStopsAtTheNextStructure) {
 std::vector<std::string> ListedErrors(const std::vector<uint8_t>& file) {
   std::vector<std::string> errors;
   try {
-    for (const TResourceInfo& info : ListResources(file)) errors.push_back(info.Error);
+    for (const TResourceInfo& info : ListResourceEntries(file)) errors.push_back(info.Error);
   } catch (const Exception& e) {
     errors = {e.Message()};
   }
@@ -246,7 +246,7 @@ TEST_F(ResourceReader, RefusesEachDamageWithItsMessage) {
     SCOPED_TRACE(d.name);
     std::vector<uint8_t> file = Executable(d.exe);
     d.damage(file, LayoutOf(file));
-    EXPECT_EQ(FailureMessage([&] { FindResource(file, {}); }), d.find);
+    EXPECT_EQ(FailureMessage([&] { LookUpResource(file, {}); }), d.find);
     EXPECT_EQ(ListedErrors(file), d.listed);
     const std::string replaced = FailureMessage([&] { ReplaceResource(file, {}, Pattern(4)); });
     EXPECT_EQ(replaced == "none", d.find == "none") << replaced;
@@ -293,7 +293,7 @@ TEST(ResourceKey, ComparesAndPrintsAsTheLoaderDoes) {
 }
 
 TEST(ResourceKey, KnowsTheStandardTypes) {
-  EXPECT_EQ(StandardTypeId("rcdata"), kRtRcdata);
+  EXPECT_EQ(StandardTypeId("rcdata"), kRcdataTypeId);
   EXPECT_EQ(StandardTypeId("RT_ICON"), 3u);
   EXPECT_EQ(StandardTypeId("Manifest"), 24u);
   EXPECT_EQ(StandardTypeId("IDR_LUMERA"), std::nullopt);

@@ -94,7 +94,7 @@ std::string DefaultExtractName(const TResourceOptions& options, bool decode) {
 TExtraction ExtractResource(const std::vector<uint8_t>& exe, const TResourceOptions& options,
                             bool decode, uint64_t maxOutput) {
   const TResourceQuery query = QueryOf(options);
-  TFoundResource found = FindResource(exe, query);
+  TFoundResource found = LookUpResource(exe, query);
   TExtraction extraction;
   if (!query.Language && found.Languages.size() > 1) {
     std::string languages;
@@ -119,7 +119,7 @@ TExtraction ExtractResource(const std::vector<uint8_t>& exe, const TResourceOpti
 }
 
 std::string ResourceTable(const std::vector<uint8_t>& exe) {
-  const std::vector<TResourceInfo> resources = ListResources(exe);
+  const std::vector<TResourceInfo> resources = ListResourceEntries(exe);
   if (resources.empty()) return "no resources\n";
   std::vector<TRow> rows{{"TYPE", "NAME", "LANG", "SIZE", "OFFSET", ""}};
   for (const TResourceInfo& info : resources) rows.push_back(RowOf(info));

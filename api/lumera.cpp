@@ -1,0 +1,177 @@
+// The public library: each call hands its bytes to the codec's own units and turns their
+// failures into lumera::Error. No codec logic lives here.
+#include <lumera/lumera.h>
+
+#include <algorithm>
+
+#include "engine/decompressor.h"
+#include "lumera_version.h"
+#include "explore/exploration.h"
+#include "resource/resources.h"
+#include "tools/pack.h"
+#include "tools/stream_packer.h"
+#include "tools/unpack.h"
+
+namespace lumera {
+
+// The public bounds restate the engine's, which the header cannot include.
+static_assert(DecompressOptions::kDefaultMaxOutput == kDefaultMaxOutput);
+static_assert(DecompressOptions::kMaxOutputCeiling == kMaxOutputCeiling);
+
+namespace {
+
+std::vector<uint8_t> Copy(std::span<const uint8_t> bytes) {
+  return {bytes.begin(), bytes.end()};
+}
+
+Error StreamError(bool pastBound, const std::string& className, const std::string& message,
+                  uint64_t out, uint64_t sourceByte) {
+  const std::string what = (pastBound ? "decoded output past the bound" : "not a valid stream") +
+                           std::string(": decoding stopped after ") + std::to_string(out) +
+                           " output bytes, at source byte " + std::to_string(sourceByte);
+  return Error(pastBound ? ErrorKind::OutputLimit : ErrorKind::InvalidStream,
+               what + " (" + message + ")", className, message, out, sourceByte);
+}
+
+Event PublicEvent(const TEvent& e) {
+  Event event;
+  event.type = e.Kind == TEventKind::Literal  ? EventType::Literal
+               : e.Kind == TEventKind::Repeat ? EventType::Repeat
+                                              : EventType::End;
+  event.out = e.Out;
+  event.depth = e.Depth;
+  event.bits = e.Bits;
+  event.info = e.Info;
+  event.byte = e.Byte;
+  event.escaped = e.Escaped;
+  event.code = e.Code;
+  event.from = e.From;
+  event.len = e.Len;
+  return event;
+}
+
+Resource PublicResource(const TResourceInfo& info) {
+  Resource resource;
+  resource.type = TypeText(info.Type);
+  resource.type_id = info.Type.Kind == TKeyKind::Id ? static_cast<uint16_t>(info.Type.Id) : 0;
+  resource.name = info.Name.Text();
+  if (info.Name.Kind == TKeyKind::Id) resource.id = static_cast<uint16_t>(info.Name.Id);
+  resource.language = static_cast<uint16_t>(info.Language.value_or(0));
+  resource.size = info.Size;
+  resource.file_offset = info.FileOffset;
+  resource.error = info.Error;
+  return resource;
+}
+
+// "#101" names the numeric ID 101, as resource scripts write it; anything else is a name.
+TResourceKey NameKey(const std::string& name) {
+  const bool numeric = name.size() > 1 && name.size() <= 6 && name[0] == '#' &&
+                       name.find_first_not_of("0123456789", 1) == std::string::npos;
+  if (numeric && std::stoul(name.substr(1)) <= 0xFFFF) {
+    return TResourceKey::OfId(static_cast<uint32_t>(std::stoul(name.substr(1))));
+  }
+  return TResourceKey::OfName(name);
+}
+
+Error ExecutableError(const EBadExecutable& e) {
+  return Error(ErrorKind::BadExecutable, e.Message(), e.ClassName(), e.Message());
+}
+
+uint64_t BoundedOutput(uint64_t maxOutput) {
+  return std::min(maxOutput, kMaxOutputCeiling);
+}
+
+}  // namespace
+
+Error::Error(ErrorKind kind, const std::string& what, std::string className, std::string message,
+             std::optional<uint64_t> outOffset, std::optional<uint64_t> sourceOffset,
+             std::optional<uint64_t> inputOffset)
+    : std::runtime_error(what),
+      kind_(kind),
+      class_name_(std::move(className)),
+      message_(std::move(message)),
+      out_offset_(outOffset),
+      source_offset_(sourceOffset),
+      input_offset_(inputOffset) {}
+
+const char* Version() {
+  return kVersion;
+}
+
+std::vector<uint8_t> Decompress(std::span<const uint8_t> stream,
+                                const DecompressOptions& options) {
+  bool leftOver = false;
+  try {
+    return Unpack(Copy(stream), leftOver, BoundedOutput(options.max_output));
+  } catch (const EDecodingStopped& e) {
+    throw StreamError(e.PastBound(), e.EngineClass(), e.Message(), e.OutputBytes(),
+                      e.SourceByte());
+  }
+}
+
+std::vector<uint8_t> Compress(std::span<const uint8_t> data, const CompressOptions& options) {
+  if (options.level < kFastestLevel || options.level > kSmallestLevel) {
+    throw std::invalid_argument("lumera::Compress: level must be 1 to 9");
+  }
+  try {
+    return Pack(Copy(data), options.level);
+  } catch (const ETooLarge& e) {
+    throw Error(ErrorKind::TooLarge,
+                "too large for the format at input offset " + std::to_string(e.InputOffset()) +
+                    ": " + e.Reason(),
+                e.ClassName(), e.Message(), {}, {}, e.InputOffset());
+  }
+}
+
+ExplainSummary Explain(std::span<const uint8_t> stream,
+                       const std::function<void(const Event&)>& onEvent,
+                       const DecompressOptions& options) {
+  const TExploration run = Explore(Copy(stream), BoundedOutput(options.max_output));
+  for (const TEvent& e : run.Events) onEvent(PublicEvent(e));
+  if (const auto& f = run.Failure) {
+    throw StreamError(f->ClassName == kOutputLimitClass, f->ClassName, f->Message, f->Out,
+                      f->SourceByte);
+  }
+  const TSummary totals = Summarize(run.Events);
+  ExplainSummary summary;
+  summary.source_bytes = run.SourceBytes;
+  summary.literals = totals.Literals.Count;
+  summary.repeats = totals.Repeats.Count;
+  summary.repeat_bytes = totals.Repeats.Bytes;
+  summary.output_bytes = run.Output.size();
+  summary.end = run.End;
+  summary.contexts = run.Contexts;
+  summary.bits = totals.Bits;
+  summary.max_total = run.MaxTotal;
+  summary.overloaded_hits = run.OverloadedHits;
+  summary.left_over = run.LeftOver;
+  return summary;
+}
+
+std::vector<Resource> ListResources(std::span<const uint8_t> exe) {
+  try {
+    std::vector<Resource> resources;
+    for (const TResourceInfo& info : ListResourceEntries(exe)) {
+      resources.push_back(PublicResource(info));
+    }
+    return resources;
+  } catch (const EBadExecutable& e) {
+    throw ExecutableError(e);
+  }
+}
+
+FoundResource FindResource(std::span<const uint8_t> exe, const std::string& name, uint16_t type,
+                           std::optional<uint16_t> language) {
+  TResourceQuery query;
+  query.Type = TResourceKey::OfId(type);
+  query.Name = NameKey(name);
+  if (language) query.Language = *language;
+  try {
+    TFoundResource found = LookUpResource(exe, query);
+    return {std::move(found.Bytes), static_cast<uint16_t>(found.Language), found.FileOffset};
+  } catch (const EBadExecutable& e) {
+    throw ExecutableError(e);
+  }
+}
+
+}  // namespace lumera

@@ -1,0 +1,33 @@
+"""The Lumera stream format: compress, decompress, explain, and IDR_LUMERA resources."""
+
+from typing import Any, Literal, Optional, TypedDict, Union
+
+__version__: str
+
+Buffer = Union[bytes, bytearray, memoryview]
+
+class LumeraError(Exception):
+    kind: Literal["InvalidStream", "TooLarge", "OutputLimit", "BadExecutable"]
+    class_name: str
+    message: str
+    out_offset: Optional[int]
+    source_offset: Optional[int]
+    input_offset: Optional[int]
+
+class Resource(TypedDict):
+    type: str
+    type_id: int
+    name: str
+    id: Optional[int]
+    language: int
+    size: int
+    file_offset: int
+    error: Optional[str]
+
+def decompress(data: Buffer, max_output: int = 67108864) -> bytes: ...
+def compress(data: Buffer, level: int = 1) -> bytes: ...
+def explain(data: Buffer, max_output: int = 67108864) -> list[dict[str, Any]]: ...
+def list_resources(exe: Buffer) -> list[Resource]: ...
+def find_resource(
+    exe: Buffer, name: str = "IDR_LUMERA", type: int = 10, language: Optional[int] = None
+) -> bytes: ...

@@ -1,0 +1,125 @@
+"""Tests of the lumera module, run by ctest with the module's folder on PYTHONPATH.
+
+LUMERA_EXPLAIN names the lumera-explain program and LUMERA_SAMPLE the bundled example
+stream, against which explain() is compared. LUMERA_EXECUTABLES is a folder of small
+PE files that hold the example as IDR_LUMERA.
+"""
+
+import json
+import os
+import subprocess
+import threading
+import unittest
+
+import lumera
+
+TEXT = b"".join(b'<a id="%d">item %d</a>\n' % (i, i % 7) for i in range(300))
+
+
+class RoundTrip(unittest.TestCase):
+    def test_every_buffer_type_and_level(self):
+        for level in (1, 9):
+            for data in (TEXT, bytearray(TEXT), memoryview(TEXT), b""):
+                with self.subTest(level=level, type=type(data).__name__, size=len(data)):
+                    packed = lumera.compress(data, level=level)
+                    self.assertIsInstance(packed, bytes)
+                    self.assertEqual(lumera.decompress(packed), bytes(data))
+                    self.assertEqual(lumera.decompress(memoryview(bytearray(packed))), bytes(data))
+
+    def test_threads_run_side_by_side(self):
+        results = [None] * 4
+
+        def work(i):
+            results[i] = lumera.decompress(lumera.compress(TEXT))
+
+        threads = [threading.Thread(target=work, args=(i,)) for i in range(4)]
+        for t in threads:
+            t.start()
+        for t in threads:
+            t.join()
+        self.assertEqual(results, [TEXT] * 4)
+
+    def test_version_and_non_buffers(self):
+        self.assertRegex(lumera.__version__, r"^\d+\.\d+\.\d+$")
+        with self.assertRaises(TypeError):
+            lumera.decompress("not bytes")
+
+
+class Errors(unittest.TestCase):
+    def test_corrupt_stream_says_where_decoding_stopped(self):
+        packed = bytearray(lumera.compress(TEXT))
+        del packed[len(packed) // 2 :]
+        with self.assertRaises(lumera.LumeraError) as raised:
+            lumera.decompress(packed)
+        e = raised.exception
+        self.assertEqual(e.kind, "InvalidStream")
+        self.assertEqual(e.class_name, "Exception")
+        self.assertTrue(e.message)
+        self.assertGreater(e.out_offset, 0)
+        self.assertLessEqual(e.source_offset, len(packed))
+        self.assertIsNone(e.input_offset)
+
+    def test_short_stream_and_output_limit(self):
+        with self.assertRaises(lumera.LumeraError) as raised:
+            lumera.decompress(b"\0\0\0")
+        self.assertEqual(raised.exception.message, "Too short source stream, min length is 8 bytes.")
+        with self.assertRaises(lumera.LumeraError) as raised:
+            lumera.decompress(lumera.compress(TEXT), max_output=100)
+        self.assertEqual(raised.exception.kind, "OutputLimit")
+
+    def test_not_an_executable(self):
+        with self.assertRaises(lumera.LumeraError) as raised:
+            lumera.list_resources(b"plain text, no headers")
+        self.assertEqual(raised.exception.kind, "BadExecutable")
+        with self.assertRaises(lumera.LumeraError):
+            lumera.find_resource(b"MZ")
+
+
+class Resources(unittest.TestCase):
+    def read(self, name):
+        with open(os.path.join(os.environ["LUMERA_EXECUTABLES"], name), "rb") as f:
+            return f.read()
+
+    def test_the_example_comes_back_out_of_an_executable(self):
+        with open(os.environ["LUMERA_SAMPLE"], "rb") as f:
+            sample = f.read()
+        exe = self.read("lumera64.exe")
+        self.assertEqual(lumera.find_resource(exe), sample)
+        self.assertEqual(lumera.find_resource(memoryview(exe), name="idr_lumera", type=10), sample)
+        listed = [r for r in lumera.list_resources(bytearray(exe)) if r["name"] == "IDR_LUMERA"]
+        self.assertEqual(len(listed), 1)
+        self.assertEqual((listed[0]["type"], listed[0]["size"], listed[0]["error"]),
+                         ("RT_RCDATA", len(sample), None))
+        self.assertEqual(lumera.decompress(lumera.find_resource(exe))[:5], b"<?xml")
+
+    def test_a_language_is_picked_or_refused(self):
+        exe = self.read("languages.exe")
+        languages = [r["language"] for r in lumera.list_resources(exe) if r["name"] == "IDR_LUMERA"]
+        self.assertGreater(len(languages), 1)
+        for language in languages:
+            self.assertTrue(lumera.find_resource(exe, language=language))
+        with self.assertRaises(lumera.LumeraError) as raised:
+            lumera.find_resource(exe, language=max(languages) + 1)
+        self.assertEqual(raised.exception.kind, "BadExecutable")
+
+
+class Explain(unittest.TestCase):
+    def test_events_equal_the_explorers_json(self):
+        sample = os.environ["LUMERA_SAMPLE"]
+        with open(sample, "rb") as f:
+            stream = f.read()
+        lines = subprocess.run(
+            [os.environ["LUMERA_EXPLAIN"], "--json", sample],
+            check=True, capture_output=True, text=True,
+        ).stdout.splitlines()
+        expected = [e for e in map(json.loads, lines) if e["type"] in ("literal", "repeat", "end")]
+        events = lumera.explain(stream)
+        self.assertEqual(len(events), len(expected))
+        for got, want in zip(events, expected):
+            self.assertEqual(set(got), set(want))
+            self.assertAlmostEqual(got.pop("info"), want.pop("info"), delta=1e-4)
+            self.assertEqual(got, want)
+
+
+if __name__ == "__main__":
+    unittest.main()

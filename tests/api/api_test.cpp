@@ -1,0 +1,90 @@
+// The public library as a caller sees it: only <lumera/lumera.h>.
+#include <gtest/gtest.h>
+
+#include <lumera/lumera.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes Text(size_t lines) {
+  std::string text;
+  for (size_t i = 0; i < lines; ++i) text += "<row n=\"" + std::to_string(i % 97) + "\">cell</row>\n";
+  return {text.begin(), text.end()};
+}
+
+template <class F>
+lumera::Error ErrorOf(F call) {
+  try {
+    call();
+  } catch (const lumera::Error& e) {
+    return e;
+  }
+  ADD_FAILURE() << "no lumera::Error raised";
+  return lumera::Error(lumera::ErrorKind::InvalidStream, "", "", "");
+}
+
+TEST(Api, RoundTripsAtEveryLevelAndExplainAgreesWithDecompress) {
+  for (const Bytes& data : {Bytes{}, Bytes{'x'}, Text(400)}) {
+    for (int level : {1, 9}) {
+      const Bytes packed = lumera::Compress(data, {level});
+      ASSERT_EQ(lumera::Decompress(packed), data) << "level " << level;
+      uint64_t literals = 0, repeatBytes = 0, bits = 0, events = 0;
+      const lumera::ExplainSummary summary = lumera::Explain(packed, [&](const lumera::Event& e) {
+        ++events;
+        bits += e.bits;
+        if (e.type == lumera::EventType::Literal) ++literals;
+        if (e.type == lumera::EventType::Repeat) repeatBytes += e.len;
+      });
+      EXPECT_EQ(summary.output_bytes, data.size());
+      EXPECT_EQ(summary.literals + summary.repeats + 1, events);
+      EXPECT_EQ(summary.literals, literals);
+      EXPECT_EQ(summary.repeat_bytes, repeatBytes);
+      EXPECT_EQ(summary.bits, bits);
+      EXPECT_EQ(summary.literals + summary.repeat_bytes, data.size());
+      EXPECT_TRUE(summary.end);
+      EXPECT_FALSE(summary.left_over);
+    }
+  }
+}
+
+TEST(Api, ErrorsCarryTheirKindAndOffsets) {
+  Bytes cut = lumera::Compress(Text(400));
+  cut.resize(cut.size() / 2);
+  const lumera::Error invalid = ErrorOf([&] { lumera::Decompress(cut); });
+  EXPECT_EQ(invalid.kind(), lumera::ErrorKind::InvalidStream);
+  EXPECT_EQ(invalid.class_name(), "Exception");
+  EXPECT_GT(invalid.out_offset().value_or(0), 0u);
+  EXPECT_LE(invalid.source_offset().value_or(~0ull), cut.size());
+  EXPECT_FALSE(invalid.input_offset());
+
+  const lumera::Error limit =
+      ErrorOf([&] { lumera::Decompress(lumera::Compress(Text(400)), {.max_output = 1000}); });
+  EXPECT_EQ(limit.kind(), lumera::ErrorKind::OutputLimit);
+  EXPECT_GE(limit.out_offset().value_or(0), 1000u);
+
+  std::mt19937 random(5);
+  Bytes noise(400000);
+  for (uint8_t& b : noise) b = static_cast<uint8_t>(random());
+  const lumera::Error large = ErrorOf([&] { lumera::Compress(noise); });
+  EXPECT_EQ(large.kind(), lumera::ErrorKind::TooLarge);
+  EXPECT_GT(large.input_offset().value_or(0), 1000u);
+
+  const Bytes notExe{'h', 'e', 'l', 'l', 'o'};
+  EXPECT_EQ(ErrorOf([&] { lumera::ListResources(notExe); }).kind(),
+            lumera::ErrorKind::BadExecutable);
+  EXPECT_EQ(ErrorOf([&] { lumera::FindResource(notExe); }).kind(),
+            lumera::ErrorKind::BadExecutable);
+}
+
+TEST(Api, VersionMatchesTheHeader) {
+  EXPECT_EQ(std::string(lumera::Version()), std::to_string(LUMERA_VERSION_MAJOR) + "." +
+                                                std::to_string(LUMERA_VERSION_MINOR) + "." +
+                                                std::to_string(LUMERA_VERSION_PATCH));
+}
+
+}  // namespace
