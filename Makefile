@@ -7,7 +7,8 @@ FUZZ_TARGETS := decode roundtrip
 FUZZ_TARGETS += explain
 FUZZ_TARGETS += resource
 
-# Where `make install` puts the programs (PREFIX/bin) and the manual pages (PREFIX/share/man).
+# Where `make install` puts the programs (PREFIX/bin), the manual pages (PREFIX/share/man), the
+# library with its header and packages (PREFIX/lib, PREFIX/include) and the Python module.
 PREFIX ?= /usr/local
 
 .PHONY: help run test release fuzz bench clean install
@@ -15,8 +16,8 @@ PREFIX ?= /usr/local
 help:
 	@echo "make release   optimized build of the programs, in build/release"
 	@echo "make run       release build, then lumera on the bundled example"
-	@echo "make install   release build, then programs and man pages under PREFIX (/usr/local)"
-	@echo "make test      every test, under AddressSanitizer and UBSan, in build/test"
+	@echo "make install   release build, then programs, man pages, library and Python module under PREFIX"
+	@echo "make test      every test: sanitized in build/test, the installed library in build/library"
 	@echo "make fuzz      each fuzz target for FUZZ_SECONDS (default 60), with clang"
 	@echo "make bench     speed, memory and size measurements against their targets"
 	@echo "make clean     remove build/"
