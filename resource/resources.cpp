@@ -205,8 +205,11 @@ std::u16string TResourceKey::Folded() const {
 
 std::string TResourceKey::Text() const {
   switch (Kind) {
-    case TKeyKind::Id:
-      return "#" + std::to_string(Id);
+    case TKeyKind::Id: {
+      // Appended rather than concatenated: GCC 12 warns falsely on "#" + string at -O2.
+      std::string text = "#";
+      return text.append(std::to_string(Id));
+    }
     case TKeyKind::Name:
       return Utf8Of(Name);
     case TKeyKind::Unreadable:

@@ -122,7 +122,9 @@ TEST_F(ResourceCommands, ReplaceAStreamThatFitsAndRefuseOneThatDoesNot) {
 // names are compared for numbered types only.
 std::string WrestoolView(const std::vector<TResourceInfo>& list) {
   const auto keyText = [](const TResourceKey& key) {
-    return key.Kind == TKeyKind::Id ? std::to_string(key.Id) : "'" + key.Text() + "'";
+    if (key.Kind == TKeyKind::Id) return std::to_string(key.Id);
+    std::string quoted = "'";
+    return quoted.append(key.Text()).append("'");
   };
   std::ostringstream view;
   for (const TResourceInfo& info : list) {

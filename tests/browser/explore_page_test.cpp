@@ -93,7 +93,10 @@ size_t RepeatIndex(const std::vector<TEvent>& events) {
 // Moves the mouse over the elements of the given events and keeps the texts shown.
 std::string HoverScript(const std::vector<size_t>& events) {
   std::string list;
-  for (size_t e : events) list += (list.empty() ? "" : ",") + std::to_string(e);
+  for (size_t e : events) {
+    if (!list.empty()) list += ',';
+    list += std::to_string(e);
+  }
   return "<script>{const h=[];for(const k of [" + list +
          "]){T.children[k].dispatchEvent(new MouseEvent('mouseover',{bubbles:true}));"
          "h.push(P.textContent)}document.body.dataset.hover=h.join('|')}</script>";
