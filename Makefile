@@ -3,9 +3,7 @@
 JOBS ?= $(shell nproc)
 # How long `make fuzz` runs each fuzz target.
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS := decode roundtrip
-FUZZ_TARGETS += explain
-FUZZ_TARGETS += resource
+FUZZ_TARGETS := decode roundtrip explain resource
 
 # Where `make install` puts the programs (PREFIX/bin), the manual pages (PREFIX/share/man), the
 # library with its header and packages (PREFIX/lib, PREFIX/include) and the Python module.
