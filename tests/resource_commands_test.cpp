@@ -170,6 +170,41 @@ TEST_F(ResourceCommands, TheListAgreesWithWrestool) {
   }
   check("replaced",
         ReplaceStream(Executable("mixed"), {.Name = "zz_other"}, Pack(BytesOf("<a>put back</a>"))));
+  check("grown", ReplaceResource(Executable("mixed_tail"), {}, std::vector<uint8_t>(3000, 'g')));
+}
+
+// wrestool finds the grown stream in PE32 and PE32+, wherever it went, and every other
+// resource as it was.
+TEST_F(ResourceCommands, WrestoolReadsTheGrownStream) {
+  if (std::string(LUMERA_WRESTOOL).empty()) {
+    GTEST_SKIP() << "wrestool (icoutils) is not installed: nothing to read the grown file with";
+  }
+  TScratchDir dir;
+  const auto extract = [&](const std::vector<uint8_t>& exe, const TResourceKey& type,
+                           const TResourceKey& name) {
+    testing::WriteFile(dir / "x.exe", exe);
+    const auto key = [](const TResourceKey& k) {
+      return k.Kind == TKeyKind::Id ? std::to_string(k.Id) : k.Text();
+    };
+    const testing::TChildRun run = testing::RunChild(
+        LUMERA_WRESTOOL, {"-x", "--raw", "-t", key(type), "-n", key(name), "x.exe"}, dir);
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    return BytesOf(run.Out);
+  };
+  const std::vector<uint8_t> stream(1320, 'w');
+  for (const char* name : {"lumera32", "lumera64", "mixed", "mixed_tail"}) {
+    SCOPED_TRACE(name);
+    const std::vector<uint8_t> exe = Executable(name);
+    const std::vector<uint8_t> grown = ReplaceResource(exe, {}, stream);
+    const TResourceQuery lumera;
+    EXPECT_EQ(extract(grown, lumera.Type, lumera.Name), stream);
+    for (const TResourceInfo& info : ListResourceEntries(exe)) {
+      if (info.Name.Matches(lumera.Name)) continue;
+      const TResourceQuery other{.Type = info.Type, .Name = info.Name, .Language = {}};
+      EXPECT_EQ(extract(grown, info.Type, info.Name), LookUpResource(exe, other).Bytes)
+          << info.Name.Text();
+    }
+  }
 }
 
 }  // namespace
