@@ -5,8 +5,8 @@
 #include <algorithm>
 
 #include "engine/decompressor.h"
-#include "lumera_version.h"
 #include "explore/exploration.h"
+#include "lumera_version.h"
 #include "resource/resources.h"
 #include "tools/pack.h"
 #include "tools/stream_packer.h"
@@ -73,6 +73,12 @@ TResourceKey NameKey(const std::string& name) {
   return TResourceKey::OfName(name);
 }
 
+TResourceQuery QueryOf(const ResourceSelection& selection) {
+  return {.Type = TResourceKey::OfId(selection.type),
+          .Name = NameKey(selection.name),
+          .Language = selection.language};
+}
+
 Error ExecutableError(const EBadExecutable& e) {
   return Error(ErrorKind::BadExecutable, e.Message(), e.ClassName(), e.Message());
 }
@@ -98,14 +104,12 @@ const char* Version() {
   return kVersion;
 }
 
-std::vector<uint8_t> Decompress(std::span<const uint8_t> stream,
-                                const DecompressOptions& options) {
+std::vector<uint8_t> Decompress(std::span<const uint8_t> stream, const DecompressOptions& options) {
   bool leftOver = false;
   try {
     return Unpack(Copy(stream), leftOver, BoundedOutput(options.max_output));
   } catch (const EDecodingStopped& e) {
-    throw StreamError(e.PastBound(), e.EngineClass(), e.Message(), e.OutputBytes(),
-                      e.SourceByte());
+    throw StreamError(e.PastBound(), e.EngineClass(), e.Message(), e.OutputBytes(), e.SourceByte());
   }
 }
 
@@ -162,16 +166,37 @@ std::vector<Resource> ListResources(std::span<const uint8_t> exe) {
 
 FoundResource FindResource(std::span<const uint8_t> exe, const std::string& name, uint16_t type,
                            std::optional<uint16_t> language) {
-  TResourceQuery query;
-  query.Type = TResourceKey::OfId(type);
-  query.Name = NameKey(name);
-  if (language) query.Language = *language;
+  const TResourceQuery query = QueryOf({name, type, language});
   try {
     TFoundResource found = LookUpResource(exe, query);
     return {std::move(found.Bytes), static_cast<uint16_t>(found.Language), found.FileOffset};
   } catch (const EBadExecutable& e) {
     throw ExecutableError(e);
   }
+}
+
+std::vector<uint8_t> ReplaceResource(std::span<const uint8_t> executable,
+                                     std::span<const uint8_t> stream,
+                                     const ResourceSelection& selection,
+                                     const ReplaceOptions& options) {
+  const std::vector<uint8_t> packed =
+      options.level ? Compress(stream, {*options.level}) : Copy(stream);
+  const std::vector<uint8_t> text = options.level ? Copy(stream) : Decompress(packed);
+  const TResourceQuery query = QueryOf(selection);
+  std::vector<uint8_t> replaced;
+  std::vector<uint8_t> storedStream;
+  try {
+    replaced =
+        ReplaceResource(executable, query, packed, {.StripSignature = options.strip_signature});
+    storedStream = LookUpResource(replaced, query).Bytes;
+  } catch (const EBadExecutable& e) {
+    throw ExecutableError(e);
+  }
+  if (Decompress(storedStream, {std::max<uint64_t>(text.size(), 1)}) != text) {
+    throw Error(ErrorKind::BadExecutable, "the new executable does not give the text back",
+                "EBadExecutable", "the new executable does not give the text back");
+  }
+  return replaced;
 }
 
 }  // namespace lumera

@@ -31,3 +31,12 @@ def list_resources(exe: Buffer) -> list[Resource]: ...
 def find_resource(
     exe: Buffer, name: str = "IDR_LUMERA", type: int = 10, language: Optional[int] = None
 ) -> bytes: ...
+def replace_resource(
+    exe: Buffer,
+    stream: Buffer,
+    name: str = "IDR_LUMERA",
+    type: int = 10,
+    language: Optional[int] = None,
+    strip_signature: bool = False,
+    level: Optional[int] = None,
+) -> bytes: ...

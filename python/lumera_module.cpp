@@ -1,11 +1,10 @@
 // The Python module lumera: the public library with bytes in and bytes out. Inputs are
 // any contiguous buffer (bytes, bytearray, memoryview); the GIL is released while the
 // codec runs, and lumera::Error becomes lumera.LumeraError with the same fields.
+#include <lumera/lumera.h>
 #include <pybind11/functional.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
-
-#include <lumera/lumera.h>
 
 #include <cstdint>
 #include <optional>
@@ -160,8 +159,8 @@ PYBIND11_MODULE(lumera, m) {
         std::vector<lumera::Event> events;
         {
           py::gil_scoped_release released;
-          lumera::Explain(
-              view.Bytes(), [&](const lumera::Event& e) { events.push_back(e); }, {maxOutput});
+          lumera::Explain(view.Bytes(), [&](const lumera::Event& e) { events.push_back(e); },
+                          {maxOutput});
         }
         py::list result;
         for (const lumera::Event& e : events) result.append(EventDict(e));
@@ -200,4 +199,25 @@ PYBIND11_MODULE(lumera, m) {
       py::arg("exe"), py::arg("name") = "IDR_LUMERA", py::arg("type") = lumera::kRtRcdata,
       py::arg("language") = py::none(),
       "The bytes of a resource: by name (or \"#101\" for an ID), type and language.");
+
+  m.def(
+      "replace_resource",
+      [](const py::object& exe, const py::object& stream, const std::string& name, uint16_t type,
+         std::optional<uint16_t> language, bool stripSignature, std::optional<int> level) {
+        const TBufferView exeView(exe);
+        const TBufferView streamView(stream);
+        std::vector<uint8_t> out;
+        {
+          py::gil_scoped_release released;
+          out = lumera::ReplaceResource(exeView.Bytes(), streamView.Bytes(), {name, type, language},
+                                        {stripSignature, level});
+        }
+        return ToBytes(out);
+      },
+      py::arg("exe"), py::arg("stream"), py::arg("name") = "IDR_LUMERA",
+      py::arg("type") = lumera::kRtRcdata, py::arg("language") = py::none(),
+      py::arg("strip_signature") = false, py::arg("level") = py::none(),
+      "A new executable whose resource holds stream, grown when the stream does not fit. With "
+      "level, stream is plain text, packed at that level first. A signed executable is refused "
+      "unless strip_signature is set.");
 }
