@@ -25,6 +25,8 @@ constexpr uint64_t kRawSizeField = 16;
 constexpr uint64_t kRawPointerField = 20;
 constexpr uint64_t kCharacteristicsField = 36;
 
+// The name of the section that holds data that fits nowhere else.
+constexpr char kAddedSectionName[] = ".lumera";
 constexpr uint64_t kSymbolSize = 18;
 constexpr uint64_t kDataAlignment = 8;
 constexpr uint32_t kInitializedData = 0x00000040;

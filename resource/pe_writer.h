@@ -16,9 +16,6 @@
 
 namespace lumera {
 
-// The name of the section that holds data that fits nowhere else.
-inline constexpr char kAddedSectionName[] = ".lumera";
-
 // The file carries a certificate table (a non-empty Security directory).
 bool IsSigned(const TPeImage& image);
 
