@@ -33,6 +33,7 @@ constexpr uint32_t kInitializedData = 0x00000040;
 constexpr uint32_t kReadable = 0x40000000;
 constexpr uint32_t kBoundImportDirectory = 11;
 constexpr uint64_t kLargestOffset = 0xFFFFFFFF;
+constexpr uint32_t kLargestFileAlignment = 0x10000;
 
 uint64_t RoundUp(uint64_t value, uint64_t alignment) {
   return (value + alignment - 1) / alignment * alignment;
@@ -61,10 +62,12 @@ class TGrower {
     const uint64_t optional = image.OptionalHeader();
     FSectionAlignment = ReadLe32(FFile, optional + kSectionAlignmentField);
     FFileAlignment = ReadLe32(FFile, optional + kFileAlignmentField);
-    if (!IsPowerOfTwo(FSectionAlignment) || !IsPowerOfTwo(FFileAlignment)) {
+    // The format allows file alignments up to 64 KiB; a larger one would pad the file so.
+    if (!IsPowerOfTwo(FSectionAlignment) || !IsPowerOfTwo(FFileAlignment) ||
+        FFileAlignment > kLargestFileAlignment) {
       throw EBadExecutable("the section alignment " + HexText(FSectionAlignment) +
                            " or the file alignment " + HexText(FFileAlignment) +
-                           " is not a power of two");
+                           " is not a power of two that a PE file allows");
     }
     FRawEnd = RawDataEnd(image);
     if (FRawEnd > FFile.size()) {

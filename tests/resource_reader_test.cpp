@@ -387,6 +387,10 @@ TEST_F(ResourceReader, RefusesToGrowWhereBytesWouldBeLost) {
        },
        "the file has 4 bytes at offset 0xE00 after its sections (an overlay), which growing "
        "the file would cut off"},
+      {"a file alignment of 2 GiB", "lumera64",
+       [](auto& f) { WriteLe32(f, TPeImage(f).OptionalHeader() + 36, 0x80000000); },
+       "the section alignment 0x1000 or the file alignment 0x80000000 is not a power of two that "
+       "a PE file allows"},
       {"symbol table past the end", "lumera64",
        [](auto& f) { WriteLe32(f, TPeImage(f).FileHeader() + 12, 0x10000); },
        "the COFF symbol table reaches past the end of the file"},
