@@ -3,6 +3,8 @@
 
 #include <lumera/lumera.h>
 
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -15,6 +17,12 @@ Bytes Text(size_t lines) {
   std::string text;
   for (size_t i = 0; i < lines; ++i) text += "<row n=\"" + std::to_string(i % 97) + "\">cell</row>\n";
   return {text.begin(), text.end()};
+}
+
+Bytes ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  EXPECT_TRUE(in) << path;
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 template <class F>
@@ -79,6 +87,37 @@ TEST(Api, ErrorsCarryTheirKindAndOffsets) {
             lumera::ErrorKind::BadExecutable);
   EXPECT_EQ(ErrorOf([&] { lumera::FindResource(notExe); }).kind(),
             lumera::ErrorKind::BadExecutable);
+}
+
+TEST(Api, FindsAResourceByTypeNumberOrNameAndSaysWhichLanguage) {
+  const Bytes sample = ReadFile(LUMERA_EXAMPLES "/sample.lum");
+  const Bytes reference = ReadFile(LUMERA_EXAMPLES "/dec.xml");
+  const Bytes mixed = ReadFile(LUMERA_EXECUTABLES "/mixed.exe");
+  struct Case {
+    std::string name, type;
+    const Bytes& want;
+  };
+  for (const Case& c : std::vector<Case>{{"IDR_LUMERA", "10", sample},
+                                         {"IDR_LUMERA", "rcdata", sample},
+                                         {"idr_lumera", "RT_RCDATA", sample},
+                                         {"README", "DOCS", reference},
+                                         {"readme", "docs", reference},
+                                         {"#1", "24", reference},
+                                         {"#1", "MANIFEST", reference}}) {
+    const lumera::FoundResource found = lumera::FindResource(mixed, c.name, c.type);
+    EXPECT_EQ(found.bytes, c.want) << c.name << " " << c.type;
+    EXPECT_EQ(found.language, 1033) << c.name << " " << c.type;
+  }
+  EXPECT_EQ(lumera::FindResource(mixed, "IDR_LUMERA", lumera::kRtRcdata).bytes, sample);
+  EXPECT_EQ(ErrorOf([&] { lumera::FindResource(mixed, "README", "RCDATA"); }).kind(),
+            lumera::ErrorKind::BadExecutable);
+
+  // German comes first in directory order, English is asked for.
+  const Bytes languages = ReadFile(LUMERA_EXECUTABLES "/languages.exe");
+  EXPECT_EQ(lumera::FindResource(languages).language, 1031);
+  const lumera::FoundResource english = lumera::FindResource(languages, "IDR_LUMERA", "RCDATA", 1033);
+  EXPECT_EQ(english.language, 1033);
+  EXPECT_EQ(english.bytes, reference);
 }
 
 TEST(Api, VersionMatchesTheHeader) {

@@ -1,5 +1,6 @@
-// Round-trips a buffer through the installed library and checks the error on a corrupt
-// stream. Exits 0 when all holds, 1 with a line on standard error when not.
+// Round-trips a buffer through the installed library, checks the error on a corrupt
+// stream, and calls each resource lookup. Exits 0 when all holds, 1 with a line on
+// standard error when not.
 #include <lumera/lumera.h>
 
 #include <cstdio>
@@ -33,6 +34,20 @@ bool CorruptStreamIsReported() {
   return Fail("a corrupt stream decoded");
 }
 
+// Both lookups link, whether the type is a number or a name.
+bool ResourceLookupsLink() {
+  const std::vector<uint8_t> notExe{'M', 'Z'};
+  for (int byName = 0; byName < 2; ++byName) {
+    try {
+      byName ? lumera::FindResource(notExe, "README", "DOCS") : lumera::FindResource(notExe);
+      return Fail("a resource was found in two bytes");
+    } catch (const lumera::Error& e) {
+      if (e.kind() != lumera::ErrorKind::BadExecutable) return Fail("wrong error kind");
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 int main() {
@@ -42,5 +57,5 @@ int main() {
     Fail("library and header versions differ");
     return 1;
   }
-  return RoundTrips() && CorruptStreamIsReported() ? 0 : 1;
+  return RoundTrips() && CorruptStreamIsReported() && ResourceLookupsLink() ? 0 : 1;
 }
