@@ -26,7 +26,7 @@ release:
 	cmake --build build/release -j $(JOBS)
 
 run: release
-	cd examples && ../build/release/app/lumera sample.lum
+	cd examples && ../build/release/programs/lumera sample.lum
 
 install: release
 	cmake --install build/release --prefix $(PREFIX)
@@ -68,7 +68,7 @@ bench: release
 	cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DLUMERA_TESTS=OFF -DLUMERA_BENCH=ON
 	cmake --build build/bench -j $(JOBS)
 	build/bench/bench/codec_bench
-	build/bench/bench/worst_case build/release/app/lumera
+	build/bench/bench/worst_case build/release/programs/lumera
 	build/bench/bench/explain_bench
 	build/bench/bench/compression_set
 
