@@ -1,4 +1,4 @@
-"""The Lumera stream format: compress, decompress, explain, and IDR_LUMERA resources."""
+"""Lumera streams: compress, decompress and explain them, and find them in executables."""
 
 from typing import Any, Literal, Optional, TypedDict, Union
 
@@ -29,13 +29,18 @@ def compress(data: Buffer, level: int = 1) -> bytes: ...
 def explain(data: Buffer, max_output: int = 67108864) -> list[dict[str, Any]]: ...
 def list_resources(exe: Buffer) -> list[Resource]: ...
 def find_resource(
-    exe: Buffer, name: str = "IDR_LUMERA", type: int = 10, language: Optional[int] = None
+    exe: Buffer, name: str = "IDR_LUMERA", type: Union[int, str] = 10,
+    language: Optional[int] = None,
 ) -> bytes: ...
+def find_resource_with_language(
+    exe: Buffer, name: str = "IDR_LUMERA", type: Union[int, str] = 10,
+    language: Optional[int] = None,
+) -> tuple[bytes, int]: ...
 def replace_resource(
     exe: Buffer,
     stream: Buffer,
     name: str = "IDR_LUMERA",
-    type: int = 10,
+    type: Union[int, str] = 10,
     language: Optional[int] = None,
     strip_signature: bool = False,
     level: Optional[int] = None,

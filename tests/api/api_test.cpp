@@ -19,6 +19,12 @@ Bytes Text(size_t lines) {
   return {text.begin(), text.end()};
 }
 
+Bytes ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  EXPECT_TRUE(in) << path;
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
 template <class F>
 lumera::Error ErrorOf(F call) {
   try {
@@ -105,6 +111,20 @@ TEST(Api, ReplacesAResourceWithTextOrAStreamOfAnySize) {
               lumera::ReplaceResource(exe, text, {.name = "#7", .language = {}}, {.level = 9});
             }).what(),
             std::string("no RCDATA resource with ID 7; its RCDATA resources are IDR_LUMERA"));
+}
+
+TEST(Api, FindsAResourceByTypeNumberOrNameAndSaysWhichLanguage) {
+  const Bytes mixed = ReadFile(LUMERA_EXECUTABLES "/mixed.exe");
+  EXPECT_EQ(lumera::FindResource(mixed, "readme", "docs").bytes,
+            ReadFile(LUMERA_EXAMPLES "/dec.xml"));
+  EXPECT_EQ(lumera::FindResource(mixed, "#1", "MANIFEST").bytes,
+            lumera::FindResource(mixed, "#1", 24).bytes);
+  EXPECT_EQ(ErrorOf([&] { lumera::FindResource(mixed, "README", "RCDATA"); }).kind(),
+            lumera::ErrorKind::BadExecutable);
+  // German comes first in directory order.
+  const Bytes languages = ReadFile(LUMERA_EXECUTABLES "/languages.exe");
+  EXPECT_EQ(lumera::FindResource(languages).language, 1031);
+  EXPECT_EQ(lumera::FindResource(languages, "IDR_LUMERA", "RCDATA", 1033).language, 1033);
 }
 
 TEST(Api, VersionMatchesTheHeader) {

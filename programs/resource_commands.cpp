@@ -1,37 +1,12 @@
-#include "tools/resource_commands.h"
+#include "programs/resource_commands.h"
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 
 #include "platform/hex.h"
-#include "tools/unpack.h"
 
 namespace lumera {
 namespace {
-
-std::optional<uint32_t> NumberOf(std::string_view text) {
-  uint32_t value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-  return value;
-}
-
-TResourceKey TypeKeyOf(const std::string& type) {
-  if (const auto number = NumberOf(type)) return TResourceKey::OfId(*number);
-  if (const auto standard = StandardTypeId(type)) return TResourceKey::OfId(*standard);
-  return TResourceKey::OfName(type);
-}
-
-// A resource script's "#101" names the ID 101.
-TResourceKey NameKeyOf(const std::string& name) {
-  if (name.starts_with("#")) {
-    if (const auto number = NumberOf(std::string_view(name).substr(1))) {
-      return TResourceKey::OfId(*number);
-    }
-  }
-  return TResourceKey::OfName(name);
-}
 
 // A name fit for a file in the working directory: no folder separators.
 std::string FileNameOf(std::string name) {
@@ -78,7 +53,7 @@ TResourceQuery QueryOf(const TResourceOptions& options) {
   if (options.Name && options.Id) throw Exception("--name and --id cannot be given together");
   TResourceQuery query;
   if (options.Type) query.Type = TypeKeyOf(*options.Type);
-  if (options.Name) query.Name = NameKeyOf(*options.Name);
+  if (options.Name) query.Name = TResourceKey::Parse(*options.Name);
   if (options.Id) query.Name = TResourceKey::OfId(*options.Id);
   query.Language = options.Language;
   return query;
@@ -97,21 +72,18 @@ TExtraction ExtractResource(const std::vector<uint8_t>& exe, const TResourceOpti
   TFoundResource found = LookUpResource(exe, query);
   TExtraction extraction;
   if (!query.Language && found.Languages.size() > 1) {
-    std::string languages;
-    for (uint32_t language : found.Languages) {
-      languages += (languages.empty() ? "" : ", ") + std::to_string(language);
-    }
-    extraction.Notices.push_back(query.Name.Text() + " is there in languages " + languages +
-                                 ": took " + std::to_string(found.Language) +
-                                 " (choose another with --lang)");
+    extraction.Notices.push_back(query.Name.Text() + " is there in languages " +
+                                 JoinedLanguages(found.Languages) + ": took " +
+                                 std::to_string(found.Language) + " (choose another with --lang)");
   }
   if (!decode) {
     extraction.Bytes = std::move(found.Bytes);
     return extraction;
   }
-  bool leftOver = false;
-  extraction.Bytes = Unpack(found.Bytes, leftOver, maxOutput);
-  if (leftOver) {
+  TDecodedStream decoded = DecodeStream(found.Bytes, nullptr, maxOutput);
+  if (decoded.Failure) throw EDecodingFailed(*decoded.Failure);
+  extraction.Bytes = std::move(decoded.Output);
+  if (decoded.UnusedSourceBytes > 0) {
     extraction.Notices.push_back(
         "warning: data extracted successfully but not the whole source stream has been used.");
   }

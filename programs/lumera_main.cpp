@@ -1,4 +1,3 @@
-#include <csignal>
 #include <new>
 #include <string>
 #include <vector>
@@ -7,6 +6,7 @@
 #include "app/front_end.h"
 #include "platform/console.h"
 #include "platform/exceptions.h"
+#include "platform/standard_streams.h"
 
 namespace {
 
@@ -20,7 +20,7 @@ std::string ModuleName(const char* argv0) {
 
 int main(int argc, char** argv) {
   // A closed pipe on standard output must be a reported failure, not a silent death.
-  std::signal(SIGPIPE, SIG_IGN);
+  lumera::IgnoreBrokenPipeSignal();
   lumera::TStdConsole::GuardStandardHandles();
   lumera::TStdConsole console;
   const std::string module = ModuleName(argc > 0 ? argv[0] : nullptr);
