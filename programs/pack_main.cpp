@@ -2,7 +2,9 @@
 // streams silently, tests and lists them; driven as the common compressors are.
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <new>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -223,12 +225,16 @@ class TRun {
   // The rules for every output: never the input, an existing file only with -f, binary
   // data never to a terminal, and nothing in place unless produce succeeds.
   template <class F>
-  void WriteOutput(const std::string& input, const std::string& output, F produce) {
+  void WriteOutput(const std::string& input, const std::string& output, F produce,
+                   const std::function<void(std::span<const uint8_t>)>& check = {}) {
     if (output == kStandardStream) RefuseTerminal(IsTerminal(TStandardStream::Output));
     CheckOutputTarget(input, output, FOptions.Force);
     TOutputFile file(output);
     RefuseTerminal(file.IsTerminal());
-    file.Write(produce());
+    const std::vector<uint8_t> result = produce();
+    file.Write(result);
+    // The result is checked as it will be read: from the file, when it is one.
+    if (check) check(file.ReadBack().value_or(result));
     file.Commit();
   }
 
@@ -255,14 +261,30 @@ class TRun {
     WriteListing(table);
   }
 
+  // With a level, NEW is text, packed here; without one it is a stream, which must
+  // decode whole. Either way the new executable must give that text back before it takes
+  // OUTPUT's name.
   void Replace(const TJob& job) {
     CheckOutputTarget(FOptions.Replacement, job.Output, true);
-    WriteOutput(job.Input, job.Output, [&] {
-      const std::vector<uint8_t> stream = ReadInput(FOptions.Replacement);
-      return InExecutable(job.Input, [&] {
-        return ReplaceStream(ReadInput(job.Input), FOptions.Resource, stream);
+    const std::string& name = FOptions.Replacement;
+    const std::vector<uint8_t> given = ReadInput(name);
+    const std::vector<uint8_t> stream =
+        FOptions.LevelGiven ? Encode(name, given, FOptions.Level) : given;
+    const std::vector<uint8_t> text =
+        FOptions.LevelGiven ? given : Decode(name, given, FOptions.MaxOutput).Output;
+    std::vector<std::string> notices;
+    const auto replace = [&] {
+      TReplacement replaced = InExecutable(job.Input, [&] {
+        return ReplaceStream(ReadInput(job.Input), FOptions.Resource, stream,
+                             FOptions.StripSignature);
       });
+      notices = std::move(replaced.Notices);
+      return std::move(replaced.Executable);
+    };
+    WriteOutput(job.Input, job.Output, replace, [&](std::span<const uint8_t> written) {
+      InExecutable(job.Output, [&] { CheckReplaced(written, FOptions.Resource, text); });
     });
+    for (const std::string& notice : notices) Warn(DisplayName(job.Input) + ": " + notice);
   }
 
   void Warn(const std::string& message) const {

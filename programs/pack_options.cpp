@@ -37,8 +37,10 @@ constexpr const char* kUsage =
     "      --type T        its type: a number, RCDATA (the default), ICON, ... or a name\n"
     "      --lang N        its language (default: the first in the file)\n"
     "      --list-resources  list every resource of each executable INPUT\n"
-    "      --replace NEW   write INPUT, an executable, to OUTPUT with the stream NEW in\n"
-    "                      place of the resource; NEW must fit the old one's room\n"
+    "      --replace NEW   write INPUT, an executable, to OUTPUT with the stream NEW as\n"
+    "                      the resource, growing the file if need be; with a level, NEW\n"
+    "                      is text, packed at that level first\n"
+    "      --strip-signature  with --replace, remove a signature instead of refusing\n"
     "  -h, --help          show this text\n"
     "  -V, --version       show the version\n"
     "\n"
@@ -53,7 +55,8 @@ enum : int {
   kTypeOption,
   kLangOption,
   kListResourcesOption,
-  kReplaceOption
+  kReplaceOption,
+  kStripSignatureOption
 };
 
 constexpr option kLongOptions[] = {
@@ -74,6 +77,7 @@ constexpr option kLongOptions[] = {
     {"lang", required_argument, nullptr, kLangOption},
     {"list-resources", no_argument, nullptr, kListResourcesOption},
     {"replace", required_argument, nullptr, kReplaceOption},
+    {"strip-signature", no_argument, nullptr, kStripSignatureOption},
     {"quiet", no_argument, nullptr, 'q'},
     {"verbose", no_argument, nullptr, 'v'},
     {"help", no_argument, nullptr, 'h'},
@@ -137,6 +141,9 @@ void SettleResourceMode(TCliOptions& options, bool extract) {
   const bool selects = selection.Name || selection.Id || selection.Type || selection.Language;
   if (selects && options.Mode != TCliMode::Extract && options.Mode != TCliMode::Replace) {
     throw EUsage("--name, --id, --type and --lang go with -x or --replace");
+  }
+  if (options.StripSignature && options.Mode != TCliMode::Replace) {
+    throw EUsage("--strip-signature goes with --replace");
   }
 }
 
@@ -205,11 +212,16 @@ void Apply(TCliOptions& options, int code) {
     case kListResourcesOption:
       options.Mode = TCliMode::ListResources;
       break;
+    case kStripSignatureOption:
+      options.StripSignature = true;
+      break;
     case kBestOption:
       options.Level = kSmallestLevel;
+      options.LevelGiven = true;
       break;
     default:
       options.Level = code - '0';
+      options.LevelGiven = true;
       break;  // '1' to '9'
   }
 }

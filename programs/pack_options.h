@@ -30,11 +30,13 @@ struct TCliOptions {
   bool Version = false;
   TVerbosity Verbosity = TVerbosity::Normal;
   int Level = kFastestLevel;
+  bool LevelGiven = false;  // with --replace, NEW is then text to pack at Level
   uint64_t MaxOutput = kDefaultMaxOutput;
   std::vector<std::string> Operands;  // the arguments that are not options, in order
   TResourceOptions Resource;          // --name, --id, --type, --lang
   bool DecodeExtracted = false;       // -x -d
   std::string Replacement;            // --replace NEW
+  bool StripSignature = false;        // --strip-signature
 };
 
 // Parses argv as getopt_long does, with "--" ending the options. Raises EUsage naming an

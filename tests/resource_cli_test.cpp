@@ -41,7 +41,6 @@ struct TResourceCase {
 constexpr const char* kShortText = "<a>put back</a>";
 
 std::vector<TResourceCase> ResourceCases() {
-  const std::string tail = "\\(growing it is not supported\\); try packing it with -9\n$";
   return {
       {"each executable gives the stream that went in",
        "$PACK -x lumera64.exe a && $PACK -x lumera32.exe b && $PACK -x --id 101 numeric_id.exe c "
@@ -91,10 +90,22 @@ std::vector<TResourceCase> ResourceCases() {
        "$PACK --replace short.lum --name zz_other mixed.exe new.exe && $PACK -x new.exe a && "
        "$PACK -x --name zz_other new.exe b",
        0, "", "cmp a sample.lum && cmp b short.lum"},
-      {"--replace refuses a larger stream", "$PACK --replace dec.xml lumera64.exe new.exe", 1,
-       "^lumera-pack: lumera64\\.exe: the new stream is 227 bytes, but the resource has room for "
-       "only 136 " +
-           tail,
+      {"--replace grows the executable for a larger stream",
+       "seq 1 2000 > big.txt && $PACK big.txt && $PACK --replace big.txt.lum lumera64.exe a.exe && "
+       "$PACK -9 --replace big.txt mixed.exe b.exe && $PACK --replace big.txt.lum "
+       "--strip-signature "
+       "signed.exe c.exe",
+       0,
+       "^lumera-pack: signed\\.exe: the signature was removed; sign the new file again if it "
+       "needs one\n$",
+       "for f in a b c; do $PACK -x -d $f.exe - | cmp - big.txt || exit 1; done && "
+       "[ $(stat -c %s a.exe) -gt $(stat -c %s lumera64.exe) ]"},
+      {"--replace refuses what is not a stream, or a signed file",
+       "$PACK --replace dec.xml lumera64.exe new.exe; $PACK --replace short.lum signed.exe new.exe",
+       1,
+       "^lumera-pack: dec\\.xml: not a valid stream: decoding failed after .*\n"
+       "lumera-pack: signed\\.exe: the file is signed, and any change to it breaks the signature; "
+       "--strip-signature removes the signature\n$",
        "[ ! -e new.exe ]"},
       {"--replace onto its own executable",
        "$PACK -f --replace short.lum lumera64.exe lumera64.exe", 1,
@@ -103,13 +114,14 @@ std::vector<TResourceCase> ResourceCases() {
       {"the option rules",
        "$PACK -x --name a --id 1 lumera64.exe; $PACK --lang 9 lumera64.exe; "
        "$PACK -x -t lumera64.exe; $PACK --id x -x lumera64.exe; $PACK --replace short.lum "
-       "lumera64.exe",
+       "lumera64.exe; $PACK --strip-signature -x lumera64.exe",
        2,
        "^lumera-pack: --name and --id cannot both be given\nTry.*\n"
        "lumera-pack: --name, --id, --type and --lang go with -x or --replace\nTry.*\n"
        "lumera-pack: -x goes with -d only, not with -t, -l, --list-resources or --replace\nTry.*\n"
        "lumera-pack: --id wants a number from 0 to 65535, not 'x'\nTry.*\n"
-       "lumera-pack: --replace wants an executable and an OUTPUT\nTry.*\n$"},
+       "lumera-pack: --replace wants an executable and an OUTPUT\nTry.*\n"
+       "lumera-pack: --strip-signature goes with --replace\nTry.*\n$"},
   };
 }
 
@@ -122,6 +134,7 @@ void Lay(const TScratchDir& dir) {
   WriteFile(dir / "dec.xml", testing::Example("dec.xml"));
   WriteFile(dir / "short.lum", Pack(BytesOf(kShortText)));
   WriteFile(dir / "junk.exe", "#!/bin/sh\necho not an executable\n");
+  WriteFile(dir / "signed.exe", testing::Signed(Executable("lumera64")));
 }
 
 TChildRun RunScript(const TScratchDir& dir, const std::string& script) {

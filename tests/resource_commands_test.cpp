@@ -104,17 +104,27 @@ TEST_F(ResourceCommands, ListEveryResourceInATable) {
   EXPECT_EQ(ResourceTable(bare), "no resources\n");
 }
 
-TEST_F(ResourceCommands, ReplaceAStreamThatFitsAndRefuseOneThatDoesNot) {
+TEST_F(ResourceCommands, ReplaceAStreamOfAnySizeAndCheckWhatItGivesBack) {
   const std::vector<uint8_t> exe = Executable("lumera64");
-  const std::vector<uint8_t> shorter = Pack(BytesOf("<a>shorter</a>"));
-  ASSERT_LT(shorter.size(), 132u);
-  const std::vector<uint8_t> copy = ReplaceStream(exe, {}, shorter);
-  EXPECT_EQ(ExtractResource(copy, {}, false).Bytes, shorter);
-  EXPECT_EQ(ExtractResource(copy, {}, true).Bytes, BytesOf("<a>shorter</a>"));
-
-  EXPECT_EQ(FailureMessage([&] { ReplaceStream(exe, {}, std::vector<uint8_t>(137)); }),
-            "the new stream is 137 bytes, but the resource has room for only 136 (growing it is "
-            "not supported); try packing it with -9");
+  std::string numbers;
+  for (int i = 0; i < 1000; ++i) numbers += std::to_string(i * 7919 % 10007) + " ";
+  for (const std::string& text : {std::string("<a>shorter</a>"), numbers}) {
+    const std::vector<uint8_t> copy = ReplaceStream(exe, {}, Pack(BytesOf(text)), false).Executable;
+    EXPECT_EQ(copy.size() == exe.size(), text.size() < 100);
+    EXPECT_EQ(ExtractResource(copy, {}, true).Bytes, BytesOf(text));
+    CheckReplaced(copy, {}, BytesOf(text));
+    EXPECT_EQ(FailureMessage([&] { CheckReplaced(copy, {}, BytesOf(text + "!")); }),
+              "the stream read back from the new executable does not decode to the text");
+  }
+  const std::vector<uint8_t> signedExe = testing::Signed(exe);
+  EXPECT_EQ(FailureMessage([&] { ReplaceStream(signedExe, {}, Pack(BytesOf("<a/>")), false); }),
+            "the file is signed, and any change to it breaks the signature; --strip-signature "
+            "removes the signature");
+  const TReplacement stripped = ReplaceStream(signedExe, {}, Pack(BytesOf("<a/>")), true);
+  EXPECT_EQ(stripped.Executable, ReplaceStream(exe, {}, Pack(BytesOf("<a/>")), false).Executable);
+  EXPECT_EQ(stripped.Notices,
+            std::vector<std::string>{
+                "the signature was removed; sign the new file again if it needs one"});
 }
 
 // wrestool names a type with its number or its quoted name, and gives the RVA as the
@@ -168,8 +178,9 @@ TEST_F(ResourceCommands, TheListAgreesWithWrestool) {
   for (const char* exe : {"lumera64", "lumera32", "numeric_id", "languages", "mixed"}) {
     check(exe, Executable(exe));
   }
-  check("replaced",
-        ReplaceStream(Executable("mixed"), {.Name = "zz_other"}, Pack(BytesOf("<a>put back</a>"))));
+  check("replaced", ReplaceStream(Executable("mixed"), {.Name = "zz_other"},
+                                  Pack(BytesOf("<a>put back</a>")), false)
+                        .Executable);
   check("grown", ReplaceResource(Executable("mixed_tail"), {}, std::vector<uint8_t>(3000, 'g')));
 }
 

@@ -23,6 +23,7 @@ using testing::Example;
 using testing::Executable;
 using testing::FailureMessage;
 using testing::LayoutOf;
+using testing::Signed;
 using testing::TDamage;
 using testing::TScratchDir;
 using testing::TTreeLayout;
@@ -343,15 +344,6 @@ TEST_F(ResourceReader, GrowsTheFileForDataThatDoesNotFit) {
     const std::vector<uint8_t> again = ExpectGrown(grown, c.query, Pattern(3 * c.size), 0);
     EXPECT_EQ(LookUpResource(again, c.query).FileOffset, LookUpResource(grown, c.query).FileOffset);
   }
-}
-
-// A certificate table of 16 made-up bytes at the end of the file, or at offset at.
-std::vector<uint8_t> Signed(std::vector<uint8_t> file, std::optional<uint32_t> at = {}) {
-  const uint32_t table = at.value_or(static_cast<uint32_t>(file.size()));
-  if (!at) file.insert(file.end(), 16, 0x5A);
-  WriteLe32(file, TPeImage(file).DirectoryField(kSecurityDirectory), table);
-  WriteLe32(file, TPeImage(file).DirectoryField(kSecurityDirectory) + 4, 16);
-  return file;
 }
 
 TEST_F(ResourceReader, RefusesToGrowWhereBytesWouldBeLost) {
