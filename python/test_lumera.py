@@ -139,7 +139,8 @@ class Resources(unittest.TestCase):
     def test_a_resource_is_replaced_by_text_or_a_stream_of_any_size(self):
         exe = self.read("lumera64.exe")
         for grown in (lumera.replace_resource(exe, TEXT * 20, level=9),
-                      lumera.replace_resource(bytearray(exe), lumera.compress(TEXT * 20), name="idr_lumera", type="rcdata")):
+                      lumera.replace_resource(bytearray(exe), lumera.compress(TEXT * 20),
+                                              name="idr_lumera", type="rcdata")):
             self.assertGreater(len(grown), len(exe))
             self.assertEqual(lumera.decompress(lumera.find_resource(grown)), TEXT * 20)
         for stream, kind in ((TEXT, "InvalidStream"), (lumera.compress(TEXT), "BadExecutable")):
