@@ -116,15 +116,6 @@ TEST_F(ResourceCommands, ReplaceAStreamOfAnySizeAndCheckWhatItGivesBack) {
     EXPECT_EQ(FailureMessage([&] { CheckReplaced(copy, {}, BytesOf(text + "!")); }),
               "the stream read back from the new executable does not decode to the text");
   }
-  const std::vector<uint8_t> signedExe = testing::Signed(exe);
-  EXPECT_EQ(FailureMessage([&] { ReplaceStream(signedExe, {}, Pack(BytesOf("<a/>")), false); }),
-            "the file is signed, and any change to it breaks the signature; --strip-signature "
-            "removes the signature");
-  const TReplacement stripped = ReplaceStream(signedExe, {}, Pack(BytesOf("<a/>")), true);
-  EXPECT_EQ(stripped.Executable, ReplaceStream(exe, {}, Pack(BytesOf("<a/>")), false).Executable);
-  EXPECT_EQ(stripped.Notices,
-            std::vector<std::string>{
-                "the signature was removed; sign the new file again if it needs one"});
 }
 
 // wrestool names a type with its number or its quoted name, and gives the RVA as the
@@ -163,17 +154,31 @@ std::string ParsedWrestool(const std::string& output) {
   return view.str();
 }
 
-TEST_F(ResourceCommands, TheListAgreesWithWrestool) {
+// wrestool lists what we list and extracts the bytes we find, also in grown files: PE32
+// and PE32+, the stream moved within .rsrc or into a section of its own.
+TEST_F(ResourceCommands, WrestoolAgreesWithTheListAndTheBytes) {
   if (std::string(LUMERA_WRESTOOL).empty()) {
     GTEST_SKIP() << "wrestool (icoutils) is not installed: nothing to compare the list with";
   }
   TScratchDir dir;
+  const auto key = [](const TResourceKey& k) {
+    return k.Kind == TKeyKind::Id ? std::to_string(k.Id) : k.Text();
+  };
   const auto check = [&](const std::string& name, const std::vector<uint8_t>& exe) {
     SCOPED_TRACE(name);
     testing::WriteFile(dir / (name + ".exe"), exe);
     const testing::TChildRun run = testing::RunChild(LUMERA_WRESTOOL, {"-l", name + ".exe"}, dir);
     ASSERT_EQ(run.Status, 0) << run.Err;
     EXPECT_EQ(ParsedWrestool(run.Out), WrestoolView(ListResourceEntries(exe)));
+    for (const TResourceInfo& r : ListResourceEntries(exe)) {
+      const std::vector<std::string> args{
+          "-x",         "--raw",     "-t", key(r.Type),
+          "-n",         key(r.Name), "-L", std::to_string(*r.Language),
+          name + ".exe"};
+      const TResourceQuery query{.Type = r.Type, .Name = r.Name, .Language = r.Language};
+      EXPECT_EQ(BytesOf(testing::RunChild(LUMERA_WRESTOOL, args, dir).Out),
+                LookUpResource(exe, query).Bytes);
+    }
   };
   for (const char* exe : {"lumera64", "lumera32", "numeric_id", "languages", "mixed"}) {
     check(exe, Executable(exe));
@@ -181,40 +186,9 @@ TEST_F(ResourceCommands, TheListAgreesWithWrestool) {
   check("replaced", ReplaceStream(Executable("mixed"), {.Name = "zz_other"},
                                   Pack(BytesOf("<a>put back</a>")), false)
                         .Executable);
-  check("grown", ReplaceResource(Executable("mixed_tail"), {}, std::vector<uint8_t>(3000, 'g')));
-}
-
-// wrestool finds the grown stream in PE32 and PE32+, wherever it went, and every other
-// resource as it was.
-TEST_F(ResourceCommands, WrestoolReadsTheGrownStream) {
-  if (std::string(LUMERA_WRESTOOL).empty()) {
-    GTEST_SKIP() << "wrestool (icoutils) is not installed: nothing to read the grown file with";
-  }
-  TScratchDir dir;
-  const auto extract = [&](const std::vector<uint8_t>& exe, const TResourceKey& type,
-                           const TResourceKey& name) {
-    testing::WriteFile(dir / "x.exe", exe);
-    const auto key = [](const TResourceKey& k) {
-      return k.Kind == TKeyKind::Id ? std::to_string(k.Id) : k.Text();
-    };
-    const testing::TChildRun run = testing::RunChild(
-        LUMERA_WRESTOOL, {"-x", "--raw", "-t", key(type), "-n", key(name), "x.exe"}, dir);
-    EXPECT_EQ(run.Status, 0) << run.Err;
-    return BytesOf(run.Out);
-  };
-  const std::vector<uint8_t> stream(1320, 'w');
-  for (const char* name : {"lumera32", "lumera64", "mixed", "mixed_tail"}) {
-    SCOPED_TRACE(name);
-    const std::vector<uint8_t> exe = Executable(name);
-    const std::vector<uint8_t> grown = ReplaceResource(exe, {}, stream);
-    const TResourceQuery lumera;
-    EXPECT_EQ(extract(grown, lumera.Type, lumera.Name), stream);
-    for (const TResourceInfo& info : ListResourceEntries(exe)) {
-      if (info.Name.Matches(lumera.Name)) continue;
-      const TResourceQuery other{.Type = info.Type, .Name = info.Name, .Language = {}};
-      EXPECT_EQ(extract(grown, info.Type, info.Name), LookUpResource(exe, other).Bytes)
-          << info.Name.Text();
-    }
+  for (const char* exe : {"lumera32", "mixed", "mixed_tail"}) {
+    check(std::string(exe) + "_grown",
+          ReplaceResource(Executable(exe), {}, std::vector<uint8_t>(3000, 'g')));
   }
 }
 
