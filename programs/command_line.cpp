@@ -1,7 +1,10 @@
 #include "programs/command_line.h"
 
+#include <getopt.h>
+
 #include <algorithm>
 #include <cctype>
+#include <climits>
 #include <new>
 
 #include "platform/input_file.h"
@@ -37,6 +40,49 @@ std::string DisplayName(const std::string& path) {
   return path == kStandardStream ? "standard input" : path;
 }
 
+std::vector<uint8_t> ReadInput(const std::string& path, uint64_t bound,
+                               std::string_view aboutBound) {
+  const std::string name = DisplayName(path);
+  try {
+    return ReadWholeInput(path, bound);
+  } catch (const EFOpenError& e) {
+    throw Exception(name + ": cannot open the input (" + e.Message() + ")");
+  } catch (const EInputTooLarge& e) {
+    throw Exception(name + ": longer than " + std::to_string(e.Bound()) + " bytes" +
+                    std::string(aboutBound));
+  } catch (const EInOutError& e) {
+    throw Exception(name + ": cannot read the input (" + e.Message() + ")");
+  }
+}
+
+namespace {
+
+// "--name=value" where --name takes no value: getopt_long then reports the long option's
+// short code in optopt, which must not be taken for a short option the user gave.
+bool IsValueForFlag(std::string_view written, const option* longOptions) {
+  const size_t equals = written.find('=');
+  if (!written.starts_with("--") || equals == std::string_view::npos) return false;
+  const std::string_view name = written.substr(2, equals - 2);
+  for (const option* known = longOptions; known->name != nullptr; ++known) {
+    if (name == known->name) return known->has_arg == no_argument;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::string OptionRefusal(int code, char** argv, const option* longOptions) {
+  const std::string_view written = argv[optind - 1];
+  const std::string name(written.substr(0, written.find('=')));
+  if (IsValueForFlag(written, longOptions)) return "option '" + name + "' takes no argument";
+  // A short option leaves its character in optopt; a long one leaves 0, or a code of its
+  // own past the characters.
+  const bool shortOption = optopt > 0 && optopt <= UCHAR_MAX;
+  const std::string given = shortOption ? std::string("-") + static_cast<char>(optopt) : name;
+  if (code == ':') return "option '" + given + "' needs an argument";
+  return "unknown option '" + given + "'";
+}
+
 void SayError(std::string_view program, std::string_view message) {
   WriteStandardError(std::string(program) + ": " + std::string(message) + "\n");
 }
@@ -44,6 +90,8 @@ void SayError(std::string_view program, std::string_view message) {
 int RunProgram(std::string_view program, const std::function<int()>& body) {
   try {
     return body();
+  } catch (const EBrokenPipe&) {
+    return kBrokenPipeStatus;
   } catch (const EUsage& e) {
     SayError(program, e.Message());
     WriteStandardError("Try '" + std::string(program) + " --help' for more information.\n");

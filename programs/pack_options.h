@@ -31,10 +31,12 @@ struct TCliOptions {
   TVerbosity Verbosity = TVerbosity::Normal;
   int Level = kFastestLevel;
   uint64_t MaxOutput = kDefaultMaxOutput;
-  std::vector<std::string> Operands;  // the arguments that are not options, in order
-  TResourceOptions Resource;          // --name, --id, --type, --lang
-  bool DecodeExtracted = false;       // -x -d
-  std::string Replacement;            // --replace NEW
+  uint64_t MaxInput = kDefaultMaxInput;  // of each stream or text read whole
+  std::vector<std::string> Operands;     // the arguments that are not options, in order
+  TResourceOptions Resource;             // --name, --id, --type, --lang
+  bool DecodeExtracted = false;          // -x -d
+  std::string Replacement;               // --replace NEW
+  bool ForceStream = false;              // --force-stream: NEW need not decode
 };
 
 // Parses argv as getopt_long does, with "--" ending the options. Raises EUsage naming an

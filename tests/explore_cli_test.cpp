@@ -47,6 +47,7 @@ void Populate(const TScratchDir& dir) {
   WriteFile(dir / "bad.lum", bad.Finish());
   WriteFile(dir / "tiny.lum", Bytes(7, 0));
   std::filesystem::create_directory(dir.Path() / "folder");
+  std::filesystem::create_hard_link(dir.Path() / "s.lum", dir.Path() / "link.lum");
 }
 
 struct TCliCase {
@@ -72,7 +73,7 @@ const std::string kHint = "Try 'lumera-explain --help' for more information.\n";
 
 TEST(ExplainCli, OptionsStatusesAndMessages) {
   const std::vector<TCliCase> cases = {
-      {"help", {"--help"}, 0, {"usage: lumera-explain [--json | --html PAGE]", "--max-output"}, {}},
+      {"help", {"--help"}, 0, {"usage: lumera-explain [--json | --html PAGE", "--max-output"}, {}},
       {"short help", {"-h"}, 0, {"usage: lumera-explain"}, {}},
       {"version", {"-V"}, 0, {"lumera-explain 0.2.0\n"}, {}},
       {"long version", {"--version"}, 0, {"lumera-explain "}, {}},
@@ -83,6 +84,8 @@ TEST(ExplainCli, OptionsStatusesAndMessages) {
        {"lumera-explain: unknown option '--bogus'\n", kHint}},
       {"unknown with a value", {"--bogus=1", "s.lum"}, 2, {}, {"unknown option '--bogus'"}},
       {"unknown short option", {"-x", "s.lum"}, 2, {}, {"unknown option '-x'\n", kHint}},
+      // The same words as lumera-pack's for the same mistake.
+      {"a value for a flag", {"--json=1", "s.lum"}, 2, {}, {"option '--json' takes no argument\n"}},
       {"missing argument",
        {"s.lum", "--html"},
        2,
@@ -103,7 +106,21 @@ TEST(ExplainCli, OptionsStatusesAndMessages) {
        2,
        {},
        {"past the ceiling of 2147483647"}},
-      {"stdin twice", {"--against", "-", "-"}, 2, {}, {"standard input cannot be both"}},
+      {"stdin twice",
+       {"--against", "-", "-"},
+       2,
+       {},
+       {"standard input ('-') can be read only once"}},
+      {"input past --max-input",
+       {"--max-input", "20", "s.lum"},
+       1,
+       {},
+       {"lumera-explain: s.lum: longer than 20 bytes; --max-input sets the bound\n"}},
+      {"--against past --max-input",
+       {"--max-input", "48", "--against", "s.txt", "s.lum"},
+       1,
+       {},
+       {"s.txt: longer than 48 bytes"}},
       {"listing",
        {"s.lum"},
        0,
@@ -119,8 +136,12 @@ TEST(ExplainCli, OptionsStatusesAndMessages) {
        {"nothere.lum"},
        1,
        {},
-       {"lumera-explain: cannot open nothere.lum: No such file or directory\n"}},
-      {"a folder", {"folder"}, 1, {}, {"lumera-explain: cannot read folder: Is a directory\n"}},
+       {"lumera-explain: nothere.lum: cannot open the input (No such file or directory)\n"}},
+      {"a folder",
+       {"folder"},
+       1,
+       {},
+       {"lumera-explain: folder: cannot read the input (Is a directory)\n"}},
       {"too short",
        {"tiny.lum"},
        1,
@@ -169,7 +190,7 @@ TEST(ExplainCli, OptionsStatusesAndMessages) {
        {"--against", "none.txt", "s.lum"},
        1,
        {},
-       {"cannot open none.txt"}},
+       {"none.txt: cannot open the input"}},
       {"against standard input",
        {"--against", "-", "s.lum"},
        0,
@@ -196,18 +217,36 @@ TEST(ExplainCli, OptionsStatusesAndMessages) {
        1,
        {},
        {"no/p.html: cannot create the output (No such file or directory)"}},
+      // The page never replaces a file unasked, nor one of its inputs, even through a link.
+      {"page onto an existing file",
+       {"--html", "s.txt", "s.lum"},
+       1,
+       {},
+       {"s.txt: already exists; use -f"}},
+      {"page onto its stream",
+       {"-f", "--html", "s.lum", "s.lum"},
+       1,
+       {},
+       {"s.lum: input and output are the same file\n"}},
+      {"page onto its stream through a hard link",
+       {"-f", "--html", "link.lum", "s.lum"},
+       1,
+       {},
+       {"link.lum: input and output are the same file\n"}},
+      {"page onto the --against file",
+       {"--force", "--html", "s.txt", "--against", "s.txt", "s.lum"},
+       1,
+       {},
+       {"s.txt: input and output are the same file\n"}},
+      {"-f replaces a page", {"-f", "--html", "other.txt", "s.lum"}, 0, {}, {}},
       {"closed output",
        {"--help"},
        1,
        {},
-       {"lumera-explain: cannot write standard output"},
+       {"lumera-explain: standard output: cannot write the output (Bad file descriptor)\n"},
        {.CloseOutput = true}},
-      {"broken pipe",
-       {"s.lum"},
-       1,
-       {},
-       {"cannot write standard output: Broken pipe"},
-       {.BrokenPipe = true}},
+      // A reader that went away ends the run quietly, as the common compressors do.
+      {"broken pipe", {"s.lum"}, 141, {}, {}, {.BrokenPipe = true}},
   };
   for (const TCliCase& c : cases) {
     SCOPED_TRACE(c.name);
