@@ -136,8 +136,13 @@ std::vector<Resource> ListResources(std::span<const uint8_t> exe) {
 
 FoundResource FindResource(std::span<const uint8_t> exe, const std::string& name, uint16_t type,
                            std::optional<uint16_t> language) {
+  return FindResource(exe, name, std::to_string(type), language);
+}
+
+FoundResource FindResource(std::span<const uint8_t> exe, const std::string& name,
+                           const std::string& type, std::optional<uint16_t> language) {
   TResourceQuery query;
-  query.Type = TResourceKey::OfId(type);
+  query.Type = TypeKeyOf(type);
   query.Name = TResourceKey::Parse(name);
   if (language) query.Language = *language;
   try {

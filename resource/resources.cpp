@@ -49,6 +49,13 @@ std::string TypeWord(const TResourceKey& type) {
   return text.starts_with("RT_") ? text.substr(3) : text;
 }
 
+std::optional<uint32_t> NumberOf(std::string_view text) {
+  uint32_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
 // "RCDATA resource named IDR_LUMERA", "RCDATA resource with ID 101".
 std::string Describe(const TResourceKey& type, const TResourceKey& name) {
   const std::string subject = TypeWord(type) + " resource";
@@ -147,13 +154,10 @@ TResourceKey TResourceKey::OfName(std::string_view name) {
 }
 
 TResourceKey TResourceKey::Parse(std::string_view text) {
-  uint32_t id = 0;
-  const std::string_view digits = text.substr(std::min<size_t>(1, text.size()));
-  const char* end = digits.data() + digits.size();
-  const auto [stop, error] = std::from_chars(digits.data(), end, id);
-  const bool numeric = text.starts_with('#') && !digits.empty() && error == std::errc() &&
-                       stop == end && id <= 0xFFFF;
-  return numeric ? OfId(id) : OfName(text);
+  if (text.starts_with('#')) {
+    if (const auto id = NumberOf(text.substr(1)); id && *id <= 0xFFFF) return OfId(*id);
+  }
+  return OfName(text);
 }
 
 bool TResourceKey::Matches(const TResourceKey& other) const {
@@ -213,6 +217,12 @@ std::optional<uint32_t> StandardTypeId(std::string_view name) {
     if (upper == standard) return id;
   }
   return std::nullopt;
+}
+
+TResourceKey TypeKeyOf(std::string_view type) {
+  if (const auto number = NumberOf(type)) return TResourceKey::OfId(*number);
+  if (const auto standard = StandardTypeId(type)) return TResourceKey::OfId(*standard);
+  return TResourceKey::OfName(type);
 }
 
 std::vector<TResourceInfo> ListResourceEntries(std::span<const uint8_t> file) {

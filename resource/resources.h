@@ -56,6 +56,9 @@ struct TResourceKey {
 std::string TypeText(const TResourceKey& type);
 // The ID of a standard type given as "RCDATA" or "RT_RCDATA" (any case), if it is one.
 std::optional<uint32_t> StandardTypeId(std::string_view name);
+// A type as a person writes it: a number ("10"), a standard type ("RCDATA") or the type's
+// own name ("DOCS").
+TResourceKey TypeKeyOf(std::string_view type);
 
 // "1033, 1031": languages as messages list them.
 std::string JoinedLanguages(const std::vector<uint32_t>& languages);
