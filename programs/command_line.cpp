@@ -1,10 +1,7 @@
 #include "programs/command_line.h"
 
-#include <getopt.h>
-
 #include <algorithm>
 #include <cctype>
-#include <climits>
 #include <new>
 
 #include "platform/input_file.h"
@@ -55,32 +52,12 @@ std::vector<uint8_t> ReadInput(const std::string& path, uint64_t bound,
   }
 }
 
-namespace {
-
-// "--name=value" where --name takes no value: getopt_long then reports the long option's
-// short code in optopt, which must not be taken for a short option the user gave.
-bool IsValueForFlag(std::string_view written, const option* longOptions) {
-  const size_t equals = written.find('=');
-  if (!written.starts_with("--") || equals == std::string_view::npos) return false;
-  const std::string_view name = written.substr(2, equals - 2);
-  for (const option* known = longOptions; known->name != nullptr; ++known) {
-    if (name == known->name) return known->has_arg == no_argument;
+TParsedCommandLine ReadCommandLine(int argc, char** argv, std::span<const TOptionSpec> options) {
+  try {
+    return ParseOptions(argc, argv, options);
+  } catch (const EBadOption& e) {
+    throw EUsage(e.Message());
   }
-  return false;
-}
-
-}  // namespace
-
-std::string OptionRefusal(int code, char** argv, const option* longOptions) {
-  const std::string_view written = argv[optind - 1];
-  const std::string name(written.substr(0, written.find('=')));
-  if (IsValueForFlag(written, longOptions)) return "option '" + name + "' takes no argument";
-  // A short option leaves its character in optopt; a long one leaves 0, or a code of its
-  // own past the characters.
-  const bool shortOption = optopt > 0 && optopt <= UCHAR_MAX;
-  const std::string given = shortOption ? std::string("-") + static_cast<char>(optopt) : name;
-  if (code == ':') return "option '" + given + "' needs an argument";
-  return "unknown option '" + given + "'";
 }
 
 void SayError(std::string_view program, std::string_view message) {

@@ -9,8 +9,7 @@
 #include <vector>
 
 #include "platform/exceptions.h"
-
-struct option;
+#include "platform/option_parser.h"
 
 namespace lumera {
 
@@ -45,9 +44,9 @@ std::string DisplayName(const std::string& path);
 std::vector<uint8_t> ReadInput(const std::string& path, uint64_t bound,
                                std::string_view aboutBound = "; --max-input sets the bound");
 
-// What getopt_long refused, code '?' or ':', in the user's words: an unknown option, one
-// that needs an argument, or one that takes none.
-std::string OptionRefusal(int code, char** argv, const option* longOptions);
+// The options and operands of argv, or a usage error naming the option that is unknown,
+// needs a value or takes none.
+TParsedCommandLine ReadCommandLine(int argc, char** argv, std::span<const TOptionSpec> options);
 
 // "PROGRAM: MESSAGE" on standard error.
 void SayError(std::string_view program, std::string_view message);

@@ -1,7 +1,5 @@
 // lumera-explain: every event of a whole stream, as a listing, as JSON Lines or as a
 // heat-map page, optionally checked against a known decoding.
-#include <getopt.h>
-
 #include <cstdio>
 #include <exception>
 #include <optional>
@@ -76,20 +74,20 @@ void SetFormat(TOptions& options, TFormat format) {
 }
 
 TOptions ParseOptions(int argc, char** argv) {
-  static const option kLong[] = {{"help", no_argument, nullptr, 'h'},
-                                 {"version", no_argument, nullptr, 'V'},
-                                 {"json", no_argument, nullptr, kJson},
-                                 {"html", required_argument, nullptr, kHtml},
-                                 {"against", required_argument, nullptr, kAgainst},
-                                 {"max-output", required_argument, nullptr, kMaxOutput},
-                                 {"max-input", required_argument, nullptr, kMaxInput},
-                                 {"force", no_argument, nullptr, 'f'},
-                                 {nullptr, 0, nullptr, 0}};
+  static constexpr TOptionSpec kOptions[] = {
+      {"help", 'h', false, 'h'},
+      {"version", 'V', false, 'V'},
+      {"force", 'f', false, 'f'},
+      {"json", 0, false, kJson},
+      {"html", 0, true, kHtml},
+      {"against", 0, true, kAgainst},
+      {"max-output", 0, true, kMaxOutput},
+      {"max-input", 0, true, kMaxInput},
+  };
+  const TParsedCommandLine parsed = ReadCommandLine(argc, argv, kOptions);
   TOptions options;
-  opterr = 0;  // the messages below name the option in the user's words
-  optind = 1;
-  for (int c; (optopt = 0, c = getopt_long(argc, argv, ":fhV", kLong, nullptr)) != -1;) {
-    switch (c) {
+  for (const auto& [code, value] : parsed.Options) {
+    switch (code) {
       case 'f':
         options.Force = true;
         break;
@@ -104,26 +102,26 @@ TOptions ParseOptions(int argc, char** argv) {
         break;
       case kHtml:
         SetFormat(options, TFormat::Page);
-        options.Page = optarg;
+        options.Page = value;
         break;
       case kAgainst:
-        options.Against = optarg;
+        options.Against = value;
         break;
       case kMaxOutput:
-        options.MaxOutput = ParseByteCount("--max-output", optarg, kMaxOutputCeiling);
+        options.MaxOutput = ParseByteCount("--max-output", value, kMaxOutputCeiling);
         break;
       case kMaxInput:
-        options.MaxInput = ParseByteCount("--max-input", optarg, kMaxInputCeiling);
+        options.MaxInput = ParseByteCount("--max-input", value, kMaxInputCeiling);
         break;
-      default:
-        throw EUsage(OptionRefusal(c, argv, kLong));
     }
   }
   if (options.Help || options.Version) return options;
-  if (optind >= argc) throw EUsage("no STREAM given");
-  if (argc - optind > 1)
-    throw EUsage("one STREAM at a time; unexpected '" + std::string(argv[optind + 1]) + "'");
-  options.Stream = argv[optind];
+  const std::vector<std::string>& operands = parsed.Operands;
+  if (operands.empty()) throw EUsage("no STREAM given");
+  if (operands.size() > 1) {
+    throw EUsage("one STREAM at a time; unexpected '" + operands[1] + "'");
+  }
+  options.Stream = operands[0];
   if (options.Stream == kStandardStream && options.Against == kStandardStream) {
     throw EUsage(
         "standard input ('-') can be read only once: it cannot be both STREAM and "

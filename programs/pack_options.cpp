@@ -1,7 +1,5 @@
 #include "programs/pack_options.h"
 
-#include <getopt.h>
-
 #include <algorithm>
 #include <charconv>
 #include <string_view>
@@ -65,37 +63,41 @@ enum : int {
   kForceStreamOption
 };
 
-constexpr option kLongOptions[] = {
-    {"compress", no_argument, nullptr, 'z'},
-    {"decompress", no_argument, nullptr, 'd'},
-    {"uncompress", no_argument, nullptr, 'd'},
-    {"test", no_argument, nullptr, 't'},
-    {"list", no_argument, nullptr, 'l'},
-    {"stdout", no_argument, nullptr, 'c'},
-    {"to-stdout", no_argument, nullptr, 'c'},
-    {"force", no_argument, nullptr, 'f'},
-    {"multiple", no_argument, nullptr, 'm'},
-    {"best", no_argument, nullptr, kBestOption},
-    {"max-output", required_argument, nullptr, kMaxOutputOption},
-    {"max-input", required_argument, nullptr, kMaxInputOption},
-    {"force-stream", no_argument, nullptr, kForceStreamOption},
-    {"name", required_argument, nullptr, kNameOption},
-    {"id", required_argument, nullptr, kIdOption},
-    {"type", required_argument, nullptr, kTypeOption},
-    {"lang", required_argument, nullptr, kLangOption},
-    {"list-resources", no_argument, nullptr, kListResourcesOption},
-    {"replace", required_argument, nullptr, kReplaceOption},
-    {"quiet", no_argument, nullptr, 'q'},
-    {"verbose", no_argument, nullptr, 'v'},
-    {"help", no_argument, nullptr, 'h'},
-    {"version", no_argument, nullptr, 'V'},
-    {nullptr, 0, nullptr, 0},
+constexpr TOptionSpec kOptions[] = {
+    {"compress", 'z', false, 'z'},
+    {"decompress", 'd', false, 'd'},
+    {"uncompress", 0, false, 'd'},
+    {"test", 't', false, 't'},
+    {"list", 'l', false, 'l'},
+    {"stdout", 'c', false, 'c'},
+    {"to-stdout", 0, false, 'c'},
+    {"force", 'f', false, 'f'},
+    {"multiple", 'm', false, 'm'},
+    {"best", 0, false, kBestOption},
+    {"max-output", 0, true, kMaxOutputOption},
+    {"max-input", 0, true, kMaxInputOption},
+    {"force-stream", 0, false, kForceStreamOption},
+    {"name", 0, true, kNameOption},
+    {"id", 0, true, kIdOption},
+    {"type", 0, true, kTypeOption},
+    {"lang", 0, true, kLangOption},
+    {"list-resources", 0, false, kListResourcesOption},
+    {"replace", 0, true, kReplaceOption},
+    {"quiet", 'q', false, 'q'},
+    {"verbose", 'v', false, 'v'},
+    {"help", 'h', false, 'h'},
+    {"version", 'V', false, 'V'},
+    {nullptr, 'x', false, 'x'},
+    {nullptr, '1', false, '1'},
+    {nullptr, '2', false, '2'},
+    {nullptr, '3', false, '3'},
+    {nullptr, '4', false, '4'},
+    {nullptr, '5', false, '5'},
+    {nullptr, '6', false, '6'},
+    {nullptr, '7', false, '7'},
+    {nullptr, '8', false, '8'},
+    {nullptr, '9', false, '9'},
 };
-
-// The leading ':' makes a missing argument report ':' apart from an unknown option '?';
-// the leading '+' would stop at the first operand, so it is left out: options may follow
-// operands, as users of the common compressors expect.
-constexpr const char* kShortOptions = ":123456789cdfhlmqtvVxz";
 
 // --id and --lang: a resource's numbers are 16 bits.
 uint32_t ParseResourceNumber(const char* option, std::string_view text) {
@@ -110,7 +112,7 @@ uint32_t ParseResourceNumber(const char* option, std::string_view text) {
 }
 
 // The options with a value that select or replace a resource. Returns whether code was one.
-bool ApplyResourceOption(TCliOptions& options, int code, const char* value) {
+bool ApplyResourceOption(TCliOptions& options, int code, const std::string& value) {
   switch (code) {
     case kNameOption:
       options.Resource.Name = value;
@@ -263,34 +265,29 @@ std::vector<TJob> SingleJob(const TCliOptions& options, bool stdinIsTerminal) {
 }  // namespace
 
 TCliOptions ParseCommandLine(int argc, char** argv) {
+  const TParsedCommandLine parsed = ReadCommandLine(argc, argv, kOptions);
   TCliOptions options;
-  opterr = 0;
-  optind = 0;  // a full reset, so that a second parse in one process starts afresh
   bool extract = false;
   const char* modeGiven = nullptr;  // the first option that --replace cannot go with
   bool replaceGiven = false;
-  for (;;) {
-    optopt = 0;
-    const int code = ::getopt_long(argc, argv, kShortOptions, kLongOptions, nullptr);
-    if (code == -1) break;
-    if (code == '?' || code == ':') throw EUsage(OptionRefusal(code, argv, kLongOptions));
+  for (const auto& [code, value] : parsed.Options) {
     if (const char* name = ModeOptionName(code); name != nullptr && modeGiven == nullptr) {
       modeGiven = name;
     }
     replaceGiven = replaceGiven || code == kReplaceOption;
     if (code == kMaxOutputOption) {
-      options.MaxOutput = ParseByteCount("--max-output", optarg, kMaxOutputCeiling);
+      options.MaxOutput = ParseByteCount("--max-output", value, kMaxOutputCeiling);
     } else if (code == kMaxInputOption) {
-      options.MaxInput = ParseByteCount("--max-input", optarg, kMaxInputCeiling);
+      options.MaxInput = ParseByteCount("--max-input", value, kMaxInputCeiling);
     } else if (code == kForceStreamOption) {
       options.ForceStream = true;
     } else if (code == 'x') {
       extract = true;
-    } else if (!ApplyResourceOption(options, code, optarg)) {
+    } else if (!ApplyResourceOption(options, code, value)) {
       Apply(options, code);
     }
   }
-  options.Operands.assign(argv + optind, argv + argc);
+  options.Operands = parsed.Operands;
   if (replaceGiven && modeGiven != nullptr) {
     throw EUsage(std::string("--replace and ") + modeGiven + " cannot be used together");
   }

@@ -1,5 +1,5 @@
-// lumera-pack's command line: options parsed with getopt_long, then the inputs and outputs
-// they name, in the shape that users of the common compressors expect.
+// lumera-pack's command line: its options, then the inputs and outputs they name, in the
+// shape that users of the common compressors expect.
 #pragma once
 
 #include <cstdint>
@@ -39,7 +39,7 @@ struct TCliOptions {
   bool ForceStream = false;              // --force-stream: NEW need not decode
 };
 
-// Parses argv as getopt_long does, with "--" ending the options. Raises EUsage naming an
+// Parses argv as ParseOptions does, with "--" ending the options. Raises EUsage naming an
 // unknown option, a missing or bad option argument.
 TCliOptions ParseCommandLine(int argc, char** argv);
 
