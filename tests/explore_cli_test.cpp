@@ -247,6 +247,13 @@ TEST(ExplainCli, OptionsStatusesAndMessages) {
        {.CloseOutput = true}},
       // A reader that went away ends the run quietly, as the common compressors do.
       {"broken pipe", {"s.lum"}, 141, {}, {}, {.BrokenPipe = true}},
+      // The verdict goes out before the page is put in place, so that no page is left.
+      {"broken pipe with a page",
+       {"--html", "q.html", "--against", "other.txt", "s.lum"},
+       141,
+       {},
+       {},
+       {.BrokenPipe = true}},
   };
   for (const TCliCase& c : cases) {
     SCOPED_TRACE(c.name);

@@ -39,6 +39,9 @@ TEST(CliOptions, OptionsAndOperandsInAnyOrder) {
       {{"--max-output", "0", "-t"}, TCliMode::Test, 1, 0, {}},
       {{"--", "-d", "--help"}, TCliMode::Compress, 1, kDefaultMaxOutput, {"-d", "--help"}},
       {{"-", "-c"}, TCliMode::Compress, 1, kDefaultMaxOutput, {"-"}},
+      // A long option may be cut to a prefix that names it alone.
+      {{"--max-out=2k", "--dec", "a"}, TCliMode::Decompress, 1, 2048, {"a"}},
+      {{"-9", "--", "-"}, TCliMode::Compress, 9, kDefaultMaxOutput, {"-"}},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.Words));
