@@ -84,8 +84,7 @@ TExtraction ExtractResource(const std::vector<uint8_t>& exe, const TResourceOpti
   if (decoded.Failure) throw EDecodingFailed(*decoded.Failure);
   extraction.Bytes = std::move(decoded.Output);
   if (decoded.UnusedSourceBytes > 0) {
-    extraction.Notices.push_back(
-        "warning: data extracted successfully but not the whole source stream has been used.");
+    extraction.Notices.push_back("warning: " + UnusedSourceText(decoded.UnusedSourceBytes));
   }
   return extraction;
 }
@@ -116,11 +115,16 @@ TReplacement ReplaceStream(const std::vector<uint8_t>& exe, const TResourceOptio
 }
 
 void CheckReplaced(std::span<const uint8_t> exe, const TResourceOptions& options,
-                   const std::vector<uint8_t>& text) {
+                   const std::vector<uint8_t>& stream,
+                   const std::optional<std::vector<uint8_t>>& text) {
   const TFoundResource found = LookUpResource(exe, QueryOf(options));
+  if (found.Bytes != stream) {
+    throw EBadExecutable("the new executable does not hold the new stream");
+  }
+  if (!text) return;
   const TDecodedStream decoded =
-      DecodeStream(found.Bytes, nullptr, std::max<uint64_t>(text.size(), 1));
-  if (decoded.Failure || decoded.Output != text) {
+      DecodeStream(found.Bytes, nullptr, std::max<uint64_t>(text->size(), 1));
+  if (decoded.Failure || decoded.Output != *text) {
     throw EBadExecutable(
         "the stream read back from the new executable does not decode to the text");
   }

@@ -56,8 +56,10 @@ struct TReplacement {
 TReplacement ReplaceStream(const std::vector<uint8_t>& exe, const TResourceOptions& options,
                            const std::vector<uint8_t>& stream, bool stripSignature);
 
-// Raises EBadExecutable unless the resource of exe decodes whole to text.
+// Raises EBadExecutable unless the resource of exe holds stream and, when text is given,
+// decodes whole to it.
 void CheckReplaced(std::span<const uint8_t> exe, const TResourceOptions& options,
-                   const std::vector<uint8_t>& text);
+                   const std::vector<uint8_t>& stream,
+                   const std::optional<std::vector<uint8_t>>& text);
 
 }  // namespace lumera

@@ -93,20 +93,30 @@ std::vector<TResourceCase> ResourceCases() {
       {"--replace grows the executable for a larger stream",
        "seq 1 2000 > big.txt && $PACK big.txt && $PACK --replace big.txt.lum lumera64.exe a.exe && "
        "$PACK -9 --replace big.txt mixed.exe b.exe && $PACK --replace big.txt.lum "
-       "--strip-signature "
-       "signed.exe c.exe",
+       "--strip-signature signed.exe c.exe && $PACK --replace dec.xml --force-stream "
+       "lumera64.exe d.exe",
        0,
        "^lumera-pack: signed\\.exe: the signature was removed; sign the new file again if it "
        "needs one\n$",
        "for f in a b c; do $PACK -x -d $f.exe - | cmp - big.txt || exit 1; done && "
-       "[ $(stat -c %s a.exe) -gt $(stat -c %s lumera64.exe) ]"},
-      {"--replace refuses what is not a stream, or a signed file",
-       "$PACK --replace dec.xml lumera64.exe new.exe; $PACK --replace short.lum signed.exe new.exe",
-       1,
-       "^lumera-pack: dec\\.xml: not a valid stream: decoding failed after .*\n"
-       "lumera-pack: signed\\.exe: the file is signed, and any change to it breaks the signature; "
+       "[ $(stat -c %s a.exe) -gt $(stat -c %s lumera64.exe) ] && $PACK -x d.exe - | cmp - "
+       "dec.xml"},
+      {"--replace refuses a signed file", "$PACK --replace short.lum signed.exe new.exe", 1,
+       "^lumera-pack: signed\\.exe: the file is signed, and any change to it breaks the signature; "
        "--strip-signature removes the signature\n$",
        "[ ! -e new.exe ]"},
+      {"--replace refuses what does not decode to its end marker",
+       "$PACK --replace dec.xml lumera64.exe new.exe", 1,
+       "^lumera-pack: dec\\.xml: not a valid stream: decoding failed after 0 output bytes, at "
+       "source byte [0-9]+ \\(.+\\); --force-stream puts it in all the same\n$",
+       "[ ! -e new.exe ]"},
+      {"the new executable takes the old one's mode",
+       "chmod 751 lumera64.exe && $PACK --replace short.lum lumera64.exe new.exe", 0, "",
+       "[ $(stat -c %a new.exe) = 751 ]"},
+      {"the executable is read before the output is looked at",
+       "echo old > IDR_LUMERA.lum && $PACK -x sample.lum", 1,
+       "^lumera-pack: sample\\.lum: not a PE file \\(no MZ header\\)\n$",
+       "[ \"$(cat IDR_LUMERA.lum)\" = old ]"},
       {"--replace onto its own executable",
        "$PACK -f --replace short.lum lumera64.exe lumera64.exe", 1,
        "^lumera-pack: lumera64\\.exe: input and output are the same file\n$",
@@ -114,14 +124,24 @@ std::vector<TResourceCase> ResourceCases() {
       {"the option rules",
        "$PACK -x --name a --id 1 lumera64.exe; $PACK --lang 9 lumera64.exe; "
        "$PACK -x -t lumera64.exe; $PACK --id x -x lumera64.exe; $PACK --replace short.lum "
-       "lumera64.exe; $PACK --strip-signature -x lumera64.exe",
+       "lumera64.exe; $PACK -d --replace short.lum lumera64.exe n; $PACK --replace short.lum -c "
+       "lumera64.exe; $PACK --list-resources --replace short.lum lumera64.exe n; "
+       "$PACK --replace - - n < short.lum; $PACK --strip-signature -x lumera64.exe; "
+       "$PACK -9 --force-stream --replace dec.xml lumera64.exe n",
        2,
        "^lumera-pack: --name and --id cannot both be given\nTry.*\n"
        "lumera-pack: --name, --id, --type and --lang go with -x or --replace\nTry.*\n"
        "lumera-pack: -x goes with -d only, not with -t, -l, --list-resources or --replace\nTry.*\n"
        "lumera-pack: --id wants a number from 0 to 65535, not 'x'\nTry.*\n"
        "lumera-pack: --replace wants an executable and an OUTPUT\nTry.*\n"
-       "lumera-pack: --strip-signature goes with --replace\nTry.*\n$"},
+       "lumera-pack: --replace and -d cannot be used together\nTry.*\n"
+       "lumera-pack: --replace and -c cannot be used together\nTry.*\n"
+       "lumera-pack: --replace and --list-resources cannot be used together\nTry.*\n"
+       "lumera-pack: standard input \\('-'\\) can be read only once\nTry.*\n"
+       "lumera-pack: --strip-signature goes with --replace\nTry.*\n"
+       "lumera-pack: --force-stream and a level cannot be used together: a level packs NEW as "
+       "text\nTry.*\n$",
+       "[ ! -e n ]"},
   };
 }
 

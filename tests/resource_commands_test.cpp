@@ -109,12 +109,15 @@ TEST_F(ResourceCommands, ReplaceAStreamOfAnySizeAndCheckWhatItGivesBack) {
   std::string numbers;
   for (int i = 0; i < 1000; ++i) numbers += std::to_string(i * 7919 % 10007) + " ";
   for (const std::string& text : {std::string("<a>shorter</a>"), numbers}) {
-    const std::vector<uint8_t> copy = ReplaceStream(exe, {}, Pack(BytesOf(text)), false).Executable;
+    const std::vector<uint8_t> stream = Pack(BytesOf(text));
+    const std::vector<uint8_t> copy = ReplaceStream(exe, {}, stream, false).Executable;
     EXPECT_EQ(copy.size() == exe.size(), text.size() < 100);
     EXPECT_EQ(ExtractResource(copy, {}, true).Bytes, BytesOf(text));
-    CheckReplaced(copy, {}, BytesOf(text));
-    EXPECT_EQ(FailureMessage([&] { CheckReplaced(copy, {}, BytesOf(text + "!")); }),
+    CheckReplaced(copy, {}, stream, BytesOf(text));
+    EXPECT_EQ(FailureMessage([&] { CheckReplaced(copy, {}, stream, BytesOf(text + "!")); }),
               "the stream read back from the new executable does not decode to the text");
+    EXPECT_EQ(FailureMessage([&] { CheckReplaced(copy, {}, Pack(BytesOf(text + "!")), {}); }),
+              "the new executable does not hold the new stream");
   }
 }
 
