@@ -209,7 +209,9 @@ TEST(MainLoop, TheWholeStreamDecodeSaysHowItEnded) {
     EXPECT_EQ(decoded.End, c.failure.empty());
     EXPECT_EQ(decoded.UnusedSourceBytes, c.unused);
     EXPECT_EQ(decoded.Failure ? FailureSentence(*decoded.Failure) : "", c.failure);
-    if (decoded.Failure) EXPECT_EQ(EDecodingFailed(*decoded.Failure).Message(), c.failure);
+    if (decoded.Failure) {
+      EXPECT_EQ(EDecodingFailed(*decoded.Failure).Message(), c.failure);
+    }
   }
   EXPECT_EQ(UnusedSourceText(1), "1 source byte left unused");
   EXPECT_EQ(UnusedSourceText(4), "4 source bytes left unused");
