@@ -1,6 +1,7 @@
 #include "engine/context_tree.h"
 
 #include "engine/decompressor.h"
+#include "platform/exceptions.h"
 
 namespace lumera {
 
@@ -39,6 +40,17 @@ TDic& TDecompressor::FindContext() {
   }
   FOrder = kDeepest;
   return *node;
+}
+
+TDicSlot& TDecompressor::LinkTo(uint16_t child) {
+  TDic* node = FDictionary->FRoot.get();
+  for (uint8_t depth = 0; depth < 4; ++depth) {
+    TDicSlot& link = node->FSlots[FHist[HistoryIndex(FHistIdx, depth)] >> FShift[depth]];
+    if (link.Child() == child) return link;
+    if (link.Child() == kNoChild) break;
+    node = FDictionary->FItems[link.Child()].get();
+  }
+  throw Exception("The walk does not reach the table.");
 }
 
 // Counts with the node and depth of the walk made before the byte was output; the spawn

@@ -60,7 +60,7 @@ TEST(WeighedParse, ThePricesFollowTheBitsTheDecoderPulls) {
             "\"/>\n";
   }
   const Bytes input = ToBytes(text);
-  const TRepeatSources sources(input);
+  TRepeatSources sources(input);
   TStreamPacker packer;
   TWeighedParser parser(input, packer);
 
@@ -73,7 +73,7 @@ TEST(WeighedParse, ThePricesFollowTheBitsTheDecoderPulls) {
   std::vector<TMatch> matches;
   int repeats = 0;
   for (size_t pos = 0; pos < input.size();) {
-    sources.FindMatches(pos, matches);
+    sources.FindMatches(pos, packer.Mirror().FPositions, packer.OutputSize(), matches);
     TParseStep step;
     if (!matches.empty() && pos % 3 != 0) {
       const TMatch& match = matches[pos % matches.size()];
@@ -112,16 +112,25 @@ TEST(WeighedParse, ThePricesFollowTheBitsTheDecoderPulls) {
   EXPECT_EQ(decode.Output(), input);
 }
 
-// The offset codes read off the input alone must be the ones the decoder's rings give,
-// also once a value's ring has gone round (more than 256 occurrences).
+// The offset codes read off the input must be the ones the decoder's rings give, also
+// once a value's ring has gone round (more than 256 occurrences), when the search looks
+// ahead of the coded position by any distance, and after the packer took events back.
 TEST(WeighedParse, RepeatSourcesAgreeWithTheDecodersRings) {
   std::string laps;
   for (int i = 0; i < 300; ++i) laps += (i % 7 == 0) ? "ba" : "a";
-  for (const std::string& text : {std::string("abracadabra, abracadabra!"), laps,
-                                  std::string("<a><b>x</b><b>y</b></a><a><b>x</b></a>")}) {
-    const Bytes input = ToBytes(text);
-    const TRepeatSources sources(input);
-    TStreamPacker packer;
+  struct TCase {
+    std::string Text;
+    size_t Ahead;  // how far the search looks past the coded position
+    size_t Back;   // how many events the coder takes back at each eighth position
+  };
+  const std::string tags = "<a><b>x</b><b>y</b></a><a><b>x</b></a>";
+  for (const TCase& c : {TCase{"abracadabra, abracadabra!", 0, 0}, TCase{laps, 0, 0},
+                         TCase{laps, 7, 0}, TCase{laps, 290, 0}, TCase{laps, 3, 5},
+                         TCase{tags, 0, 0}, TCase{tags, 9, 2}}) {
+    const Bytes input = ToBytes(c.Text);
+    TRepeatSources sources(input);
+    TStreamPacker packer;   // at each position
+    TStreamPacker lagging;  // behind it
     std::vector<TMatch> found;
     for (size_t pos = 0; pos < input.size(); ++pos) {
       std::vector<TMatch> expected;
@@ -137,11 +146,15 @@ TEST(WeighedParse, RepeatSourcesAgreeWithTheDecodersRings) {
           expect(code, ring.Pos[ring.Next - code] + size_t{1});
         }
       }
-      sources.FindMatches(pos, found);
-      ASSERT_EQ(found.size(), expected.size()) << text << " at " << pos;
+      if (c.Back > 0 && pos % 8 == 7) {
+        for (size_t i = 0; i < c.Back && lagging.Undoable() > 0; ++i) lagging.TakeBack();
+      }
+      while (lagging.OutputSize() + c.Ahead < pos) lagging.Literal(input[lagging.OutputSize()]);
+      sources.FindMatches(pos, lagging.Mirror().FPositions, lagging.OutputSize(), found);
+      ASSERT_EQ(found.size(), expected.size()) << c.Text << " at " << pos;
       for (size_t i = 0; i < found.size(); ++i) {
-        EXPECT_EQ(found[i].Code, expected[i].Code) << text << " at " << pos;
-        EXPECT_EQ(found[i].Length, expected[i].Length) << text << " at " << pos;
+        EXPECT_EQ(found[i].Code, expected[i].Code) << c.Text << " at " << pos;
+        EXPECT_EQ(found[i].Length, expected[i].Length) << c.Text << " at " << pos;
       }
       packer.Literal(input[pos]);
     }
@@ -166,9 +179,7 @@ TEST(WeighedParse, AnUncodableChoiceGivesWayToTheCheapestThatFits) {
   EXPECT_THROW(packer.Repeat(0, 16), ETooLarge);
   EXPECT_EQ(packer.Output().size(), pos);  // the refused repeat coded nothing
 
-  const TRepeatSources sources(input);
-  size_t at = pos;
-  while (at < input.size()) at += CodeCheapestChoice(input, at, sources, packer);
+  while (packer.OutputSize() < input.size()) CodeCheapestChoice(input, packer);
   EXPECT_EQ(packer.Output(), input);
   // The match table's total is past the range too, so the end marker, whose weight stays
   // 1, has no share either: the stream is decoded with a stop after the input's bytes.

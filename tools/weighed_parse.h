@@ -11,25 +11,11 @@
 #include <vector>
 
 #include "tools/coding_cost.h"
+#include "tools/refusal_recovery.h"
 #include "tools/repeat_sources.h"
 #include "tools/stream_packer.h"
 
 namespace lumera {
-
-// One choice of a parse: a literal, or a repeat of Length bytes with an offset code.
-struct TParseStep {
-  static constexpr int kLiteral = -1;
-  int Code = kLiteral;
-  uint32_t Length = 1;
-
-  bool IsLiteral() const { return Code == kLiteral; }
-};
-
-// Codes input[pos] onwards with the cheapest choice, by the models as they stand, that
-// the format can carry there: for when the choice a parse wanted has no share of the
-// range. Returns the bytes it coded; raises ETooLarge when no choice can be coded.
-size_t CodeCheapestChoice(const std::vector<uint8_t>& input, size_t pos,
-                          const TRepeatSources& sources, TStreamPacker& packer);
 
 class TWeighedParser {
  public:
@@ -40,7 +26,7 @@ class TWeighedParser {
   // window's end are the stalest, and its end is cut short.
   static constexpr size_t kCommitted = 48;
 
-  TWeighedParser(const std::vector<uint8_t>& input, TStreamPacker& packer);
+  TWeighedParser(TInput input, TStreamPacker& packer);
 
   // Codes the whole input; the caller adds the end marker.
   void Run();
@@ -77,7 +63,7 @@ class TWeighedParser {
   // returns the position reached.
   size_t Commit(size_t pos, const std::vector<TParseStep>& steps);
 
-  const std::vector<uint8_t>& FInput;
+  TInput FInput;
   TStreamPacker& FPacker;
   TRepeatSources FSources;
   std::vector<TReach> FReach;  // by offset from the window's start
