@@ -20,11 +20,11 @@ namespace lumera {
 class TWeighedParser {
  public:
   // Positions a window looks at, and the repeat length that ends a window at once.
-  static constexpr size_t kWindow = 64;
-  static constexpr uint32_t kLongEnough = 128;
+  static constexpr size_t kWindow = 256;
+  static constexpr uint32_t kLongEnough = 255;
   // How far a plan is coded before the next window is planned: the prices near a
   // window's end are the stalest, and its end is cut short.
-  static constexpr size_t kCommitted = 48;
+  static constexpr size_t kCommitted = 192;
 
   TWeighedParser(TInput input, TStreamPacker& packer);
 
