@@ -15,7 +15,8 @@ help:
 	@echo "make release   optimized build of the programs, in build/release"
 	@echo "make run       release build, then lumera on the bundled example"
 	@echo "make install   release build, then programs, man pages, library and Python module under PREFIX"
-	@echo "make test      every test: sanitized in build/test, the installed library in build/library"
+	@echo "make test      installs missing packages (scripts/install-deps), then every test:"
+	@echo "               sanitized in build/test, the installed library in build/library"
 	@echo "make fuzz      each fuzz target for FUZZ_SECONDS (default 60), with clang"
 	@echo "make bench     speed, memory and size measurements against their targets"
 	@echo "make clean     remove build/"
@@ -25,27 +26,30 @@ release:
 	cmake --build build/release -j $(JOBS)
 
 run: release
-	cd examples && ../build/release/app/lumera sample.lum
+	cd examples && ../build/release/programs/lumera sample.lum
 
 install: release
 	cmake --install build/release --prefix $(PREFIX)
 
+# scripts/install-deps installs the packages that the tests use, when they are missing.
 # A sanitized module does not load into a plain python3, and an outside project does not
 # link a sanitized library: the installed library and the Python module are tested in a
 # second tree of their own, without sanitizers.
 test:
+	scripts/install-deps
 	cmake -S . -B build/test -DCMAKE_BUILD_TYPE=Debug -DLUMERA_SANITIZE=ON -DLUMERA_PYTHON=OFF
 	cmake --build build/test -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir build/test --output-on-failure -j $(JOBS)
 	cmake -S . -B build/library -DCMAKE_BUILD_TYPE=Debug -DLUMERA_TESTS=OFF \
-	  -DLUMERA_LIBRARY_TESTS=ON -DLUMERA_PYTHON=ON -DPython_EXECUTABLE=$$(command -v python3)
+	  -DLUMERA_LIBRARY_TESTS=ON -DPython_EXECUTABLE=$$(command -v python3)
 	cmake --build build/library -j $(JOBS)
 	ctest --test-dir build/library --output-on-failure -j $(JOBS)
 
 # Each target runs on a scratch copy of its corpus, so what it finds stays out of the
 # committed corpus; inputs that expose a fault land in fuzz/artifacts/ (ignored by git).
 fuzz:
+	scripts/install-deps
 	CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DLUMERA_FUZZ=ON -DLUMERA_TESTS=OFF
 	cmake --build build/fuzz -j $(JOBS)
@@ -60,10 +64,11 @@ fuzz:
 # The codec micro-benchmarks, the traced tool of the release build on its worst case, the
 # explorer on a real text, then the packing levels on the installed XML files.
 bench: release
+	scripts/install-deps
 	cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DLUMERA_TESTS=OFF -DLUMERA_BENCH=ON
 	cmake --build build/bench -j $(JOBS)
 	build/bench/bench/codec_bench
-	build/bench/bench/worst_case build/release/app/lumera
+	build/bench/bench/worst_case build/release/programs/lumera
 	build/bench/bench/explain_bench
 	build/bench/bench/compression_set
 

@@ -1,11 +1,8 @@
 #include "app/failure_report.h"
 
-#include <unistd.h>
-
-#include <cerrno>
-
 #include "platform/exceptions.h"
 #include "platform/hex.h"
+#include "platform/standard_streams.h"
 
 namespace lumera {
 
@@ -23,14 +20,7 @@ void ReportFailure(TConsole& console, const TFailure& failure, std::string_view 
     // Standard output is gone; the report on standard error still matters.
   }
   try {
-    const std::string report = FormatFailureReport(failure, module);
-    std::string_view rest = report;
-    while (!rest.empty()) {
-      const ssize_t put = ::write(STDERR_FILENO, rest.data(), rest.size());
-      if (put < 0 && errno == EINTR) continue;
-      if (put <= 0) return;
-      rest.remove_prefix(static_cast<size_t>(put));
-    }
+    WriteStandardError(FormatFailureReport(failure, module));
   } catch (...) {
     // Out of memory while formatting: nothing more can be said.
   }

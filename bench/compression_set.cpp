@@ -26,11 +26,11 @@
 #include <vector>
 
 #include "child_process.h"
+#include "encoder/pack.h"
+#include "encoder/stream_packer.h"
 #include "level9_before.h"
 #include "platform/exceptions.h"
 #include "test_support.h"
-#include "tools/pack.h"
-#include "tools/stream_packer.h"
 
 namespace {
 

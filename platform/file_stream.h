@@ -1,4 +1,4 @@
-// A stream over a POSIX file, held with sharing denied: every open takes an exclusive,
+// A stream over a file, held with sharing denied: every open takes an exclusive,
 // non-blocking lock, so a second opener of the same file (in this process or another)
 // fails instead of waiting. Nothing is buffered in user space: a Write is in the file
 // when it returns.
@@ -37,19 +37,11 @@ class TFileStream : public TStream {
   int64_t Size() const override { return FSize; }
 
  private:
-  int FHandle = -1;  // -1 for an input held in memory
+  intptr_t FHandle = -1;  // the system's handle; -1 for an input held in memory
   std::vector<uint8_t> FContent;
   int64_t FPosition = 0;
   int64_t FSize = 0;
 };
-
-// Takes the exclusive, non-blocking lock with which every open denies sharing. Returns 0,
-// or the error number that LockRefusalText turns into words.
-int LockExclusive(int handle);
-
-// Everything that handle delivers until its end, read sequentially; raises EInOutError
-// with the system's text when a read fails.
-std::vector<uint8_t> ReadToEnd(int handle);
 
 // path made absolute against workingDir and normalized as text: "." components dropped,
 // each ".." resolved against the component before it (at the root it stays there),

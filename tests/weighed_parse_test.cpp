@@ -1,15 +1,16 @@
-#include "tools/weighed_parse.h"
+#include "encoder/weighed_parse.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "encoder/pack.h"
+#include "encoder/refusal_recovery.h"
+#include "encoder/repeat_sources.h"
+#include "encoder/stream_packer.h"
 #include "engine/decompressor.h"
-#include "memory_decode.h"
-#include "tools/pack.h"
-#include "tools/repeat_sources.h"
-#include "tools/stream_packer.h"
+#include "engine/stream_decode.h"
 
 namespace lumera {
 namespace {
@@ -45,7 +46,7 @@ class TSteppedDecode {
   const Bytes& Output() const { return FDecode.Output.Bytes(); }
 
  private:
-  testing::TMemoryDecode FDecode;
+  TMemoryDecode FDecode;
 };
 
 // The decoder narrows the range to floor(weight * range / total) at each step and pulls
@@ -184,9 +185,97 @@ TEST(WeighedParse, AnUncodableChoiceGivesWayToTheCheapestThatFits) {
   // The match table's total is past the range too, so the end marker, whose weight stays
   // 1, has no share either: the stream is decoded with a stop after the input's bytes.
   EXPECT_THROW(packer.EndMarker(), ETooLarge);
-  testing::TMemoryDecode decode(packer.Finish(), nullptr, input.size());
+  TMemoryDecode decode(packer.Finish(), nullptr, input.size());
   decode.Decoder.Decompress();
   EXPECT_EQ(decode.Output.Bytes(), input);
+}
+
+// Events taken back leave no trace: after coding a detour and taking it back, with the
+// events before it, and coding those events again, the stream and every model it uses
+// later are as if the detour had never been. Each case ends on what a take-back must put
+// back: tables that grew, child tables spawned, overlapping copies, rings gone round.
+TEST(WeighedParse, TakingEventsBackLeavesTheStreamAsIfNeverCoded) {
+  struct TStep {
+    int Code;  // TParseStep::kLiteral or an offset code
+    uint32_t Length;
+    uint8_t Byte;
+  };
+  auto literals = [](const std::string& text) {
+    std::vector<TStep> steps;
+    for (char c : text) steps.push_back({TParseStep::kLiteral, 1, static_cast<uint8_t>(c)});
+    return steps;
+  };
+  std::string tree;
+  for (int i = 0; i < 40; ++i) tree += "<k v=\"" + std::to_string(i % 7) + "\"/>";
+  std::string laps(600, 'x');
+  for (size_t i = 0; i < laps.size(); i += 5) laps[i] = 'y';
+  struct TCase {
+    const char* Name;
+    std::vector<TStep> Before;
+    std::vector<TStep> Again;   // coded, taken back with the detour, and coded again
+    std::vector<TStep> Detour;
+  };
+  std::vector<TStep> copies = literals("abcab");
+  copies.push_back({0, 200, 0});
+  copies.push_back({3, 7, 0});
+  const TCase cases[] = {
+      {"contexts that spawn", literals(tree), literals(tree.substr(0, 20)), literals("Qz<k")},
+      {"overlapping copies", literals("abc"), copies, {{0, 3, 0}, {2, 1, 0}}},
+      {"rings gone round", literals(laps), literals("xyxxxxy"), literals(laps.substr(0, 300))},
+      {"the end marker's neighbours", literals("hello"), {{0, 4, 0}}, literals("\xff\xfe")},
+  };
+  const std::vector<TStep> after = literals("<k v=\"3\"/>abc\xff");
+  for (const TCase& c : cases) {
+    auto code = [](TStreamPacker& packer, const std::vector<TStep>& steps) {
+      for (const TStep& step : steps) {
+        if (step.Code == TParseStep::kLiteral) {
+          packer.Literal(step.Byte);
+        } else {
+          packer.Repeat(static_cast<uint8_t>(step.Code), step.Length);
+        }
+      }
+    };
+    TStreamPacker straight;
+    for (const auto* steps : {&c.Before, &c.Again, &after}) code(straight, *steps);
+    straight.EndMarker();
+
+    TStreamPacker detoured;
+    detoured.SetUndoLimit(c.Again.size() + c.Detour.size());
+    code(detoured, c.Before);
+    code(detoured, c.Again);
+    code(detoured, c.Detour);
+    ASSERT_EQ(detoured.Undoable(), c.Again.size() + c.Detour.size()) << c.Name;
+    for (size_t i = 0; i < c.Again.size() + c.Detour.size(); ++i) detoured.TakeBack();
+    code(detoured, c.Again);
+    code(detoured, after);
+    detoured.EndMarker();
+    EXPECT_EQ(detoured.Output(), straight.Output()) << c.Name;
+    EXPECT_EQ(detoured.Finish(), straight.Finish()) << c.Name;
+  }
+}
+
+// Once the match table's total passes 0x8000, the end marker (weight 1) has no share
+// whenever the range at the end falls below the total. Backing up over the last events
+// and coding them another way finds a range that lets it through.
+TEST(WeighedParse, TheEndMarkerBacksUpUntilItFits) {
+  TStreamPacker packer;
+  packer.SetUndoLimit(kMostTakenBack);
+  for (char c : std::string("ab")) packer.Literal(static_cast<uint8_t>(c));
+  for (int i = 0; i < 40000; ++i) packer.Repeat(0, 2);
+  // Known bytes: a byte new to the root would need the whole range itself.
+  for (int i = 0; packer.CanEnd(); ++i) packer.Literal(i % 2 == 0 ? 'a' : 'b');
+  try {
+    packer.EndMarker();
+    ADD_FAILURE() << "the end marker was coded";
+  } catch (const ETooLarge& e) {
+    EXPECT_EQ(e.Reason(), "the end marker's share of the range would be 0");
+  }
+  const Bytes input = packer.Output();
+  EndWithBackUp(input, packer);
+  EXPECT_EQ(packer.Output(), input);
+  const TDecodedStream decoded = DecodeStream(packer.Finish());
+  EXPECT_TRUE(decoded.End);
+  EXPECT_EQ(decoded.Output, input);
 }
 
 }  // namespace

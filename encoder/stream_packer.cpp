@@ -1,0 +1,242 @@
+#include "encoder/stream_packer.h"
+
+#include <stdexcept>
+
+#include "encoder/coding_cost.h"
+#include "platform/exceptions.h"
+
+namespace lumera {
+
+namespace {
+
+// The table's total may not reach 0x10000: the decoder's products would no longer fit
+// in 32 bits and weights would wrap.
+constexpr uint32_t kLargestCodingTotal = 0xFFFE;
+
+uint16_t LengthSymbol(uint32_t length) {
+  return length == kEscapeLength ? kEscapeSymbol : static_cast<uint16_t>(length);
+}
+
+}  // namespace
+
+ETooLarge::ETooLarge(std::string reason, uint64_t inputOffset, const char* file, int line)
+    : Exception("The input cannot be carried by the format: " + reason + ".", file, line),
+      FReason(std::move(reason)),
+      FInputOffset(inputOffset) {}
+
+TStreamPacker::TStreamPacker() : FMirror(std::make_unique<TDecompressor>()) {
+  FMirror->FDest = &FOutput;
+  FMirror->StartModels();
+}
+
+TStreamPacker::TStreamPacker(std::span<const uint8_t> input) : TStreamPacker() {
+  FOutput = TOutputEcho(input);
+}
+
+void TStreamPacker::AddStep(TEvent& event, TDic& table, uint16_t symbol) {
+  const TEntryPlace place = FindEntry(table, symbol);
+  if (place.Index < 0) throw std::logic_error("a step codes a symbol its table lacks");
+  event.Steps[event.Count++] = {&table, static_cast<uint16_t>(place.Index), place.Weight};
+}
+
+TStreamPacker::TEvent TStreamPacker::LiteralEvent(uint8_t byte) {
+  TEvent event;
+  event.Node = &FMirror->FindContext();
+  const TEntryPlace place = FindEntry(*event.Node, byte);
+  if (place.Index >= 0) {
+    event.Steps[event.Count++] = {event.Node, static_cast<uint16_t>(place.Index), place.Weight};
+    return event;
+  }
+  // Only a child can lack a byte: the root holds all of them.
+  event.Escaped = true;
+  AddStep(event, *event.Node, kEscapeSymbol);
+  AddStep(event, *FMirror->FDictionary->FRoot, byte);
+  return event;
+}
+
+void TStreamPacker::AddEscapesToMatch(TEvent& event) {
+  event.Node = &FMirror->FindContext();
+  AddStep(event, *event.Node, kEscapeSymbol);
+  TDic& root = *FMirror->FDictionary->FRoot;
+  if (event.Node != &root) AddStep(event, root, kEscapeSymbol);
+}
+
+TStreamPacker::TEvent TStreamPacker::RepeatEvent(uint8_t code, uint32_t length) {
+  if (length > 255 && length != kEscapeLength) throw std::invalid_argument("repeat length");
+  TEvent event;
+  AddEscapesToMatch(event);
+  AddStep(event, *FMirror->FMatchDic, code);
+  AddStep(event, LengthTable(code), LengthSymbol(length));
+  return event;
+}
+
+TStreamPacker::TEvent TStreamPacker::EndEvent() {
+  TEvent event;
+  event.End = true;
+  AddEscapesToMatch(event);
+  AddStep(event, *FMirror->FMatchDic, kEscapeSymbol);
+  return event;
+}
+
+// The steps of one event code against distinct tables, so trying them one after the
+// other on the tables as they stand is exact.
+const char* TStreamPacker::Refusal(const TEvent& event) const {
+  uint32_t range = FEncoder.Range();
+  for (int i = 0; i < event.Count; ++i) {
+    const TStep& step = event.Steps[i];
+    if (step.Table->FTotal > kLargestCodingTotal) {
+      return step.Table == FMirror->FDictionary->FRoot.get()
+                 ? "the root table's total would reach 0x10000"
+                 : "a table's total would reach 0x10000";
+    }
+    range = TRangeEncoder::RangeAfter(range, step.Weight, step.Table->FTotal);
+    if (range == 0) {
+      return event.End && i + 1 == event.Count ? "the end marker's share of the range would be 0"
+                                               : "an entry's share of the range would be 0";
+    }
+  }
+  return nullptr;
+}
+
+void TStreamPacker::Encode(const TEvent& event) {
+  if (const char* reason = Refusal(event)) throw ETooLarge(reason, OutputSize());
+  FJournal.Open();
+  FMarks.push_back({FEncoder.Save(), FMirror->FHist, FMirror->FHistIdx, OutputSize(), FRefused});
+  if (FMarks.size() > FJournal.Limit()) FMarks.pop_front();
+  for (int i = 0; i < event.Count; ++i) {
+    const TStep& step = event.Steps[i];
+    FJournal.NoteEntries(*step.Table, step.Index);
+    uint32_t lowWeight = 0;
+    for (int j = 0; j < step.Index; ++j) lowWeight += step.Table->FItems[j].Weight();
+    FEncoder.Encode(lowWeight, step.Weight, step.Table->FTotal);
+    step.Table->Hit(step.Index);
+  }
+}
+
+double TStreamPacker::Cost(const TEvent& event) {
+  double bits = 0;
+  for (int i = 0; i < event.Count; ++i) {
+    bits += EntryCost(event.Steps[i].Weight, event.Steps[i].Table->FTotal);
+  }
+  return bits;
+}
+
+TDic& TStreamPacker::LengthTable(uint8_t code) const {
+  return code == 0 ? *FMirror->FLenDic0 : *FMirror->FLenDic;
+}
+
+void TStreamPacker::RequireUsable() const {
+  if (FRefused) throw std::logic_error("the stream already ends in a refused repeat");
+}
+
+double TStreamPacker::Literal(uint8_t byte) {
+  RequireUsable();
+  const TEvent event = LiteralEvent(byte);
+  const double bits = Cost(event);
+  Encode(event);
+  NoteLiteral(event, byte);
+  const uint32_t tables = FMirror->FDictionary->FCount;
+  FMirror->ApplyLiteral(*event.Node, byte, event.Escaped);
+  if (FMirror->FDictionary->FCount != tables) {
+    FJournal.NoteSpawn(FMirror->LinkTo(static_cast<uint16_t>(tables)), *FMirror->FDictionary);
+  }
+  return bits;
+}
+
+// What ApplyLiteral changes: the appended entry, the byte's ring slot and the hit count.
+void TStreamPacker::NoteLiteral(const TEvent& event, uint8_t byte) {
+  if (event.Escaped) FJournal.NoteEntries(*event.Node, -1);
+  FJournal.NoteRing(FMirror->FPositions[byte]);
+  if (FMirror->FOrder != kDeepest) {
+    FJournal.NoteSlot(*event.Node, static_cast<uint8_t>(byte >> FMirror->FShift[FMirror->FOrder]));
+  }
+}
+
+// The ring slots a copy will fill: its bytes are read ahead, each ring's Next moved along
+// while its slots are noted, then put back for the copy itself.
+void TStreamPacker::NoteCopy(uint32_t length) {
+  const std::span<const uint8_t> out = FOutput.Bytes();
+  const size_t from = static_cast<size_t>(FMirror->FRepeatPos);
+  std::vector<uint8_t> bytes(length);
+  for (size_t i = 0; i < length; ++i) {
+    bytes[i] = from + i < out.size() ? out[from + i] : bytes[from + i - out.size()];
+    TBytePositions& ring = FMirror->FPositions[bytes[i]];
+    FJournal.NoteRing(ring);
+    ring.Next = (ring.Next + 1) & 255;
+  }
+  for (size_t i = length; i-- > 0;) {
+    TBytePositions& ring = FMirror->FPositions[bytes[i]];
+    ring.Next = (ring.Next - 1) & 255;
+  }
+}
+
+void TStreamPacker::TakeBack() {
+  if (FMarks.empty()) throw std::logic_error("no event left to take back");
+  const TMark& mark = FMarks.back();
+  FJournal.TakeBack();
+  FEncoder.Restore(mark.Coder);
+  FMirror->FHist = mark.Hist;
+  FMirror->FHistIdx = mark.HistIdx;
+  FMirror->FRepeatLen = 0;
+  FOutput.Truncate(mark.Output);
+  FRefused = mark.Refused;
+  FMarks.pop_back();
+}
+
+void TStreamPacker::SetUndoLimit(size_t events) {
+  FJournal.SetLimit(events);
+  while (FMarks.size() > events) FMarks.pop_front();
+}
+
+std::vector<uint8_t> TStreamPacker::Output() const {
+  const std::span<const uint8_t> bytes = FOutput.Bytes();
+  return {bytes.begin(), bytes.end()};
+}
+
+void TStreamPacker::Repeat(uint8_t code, uint32_t length) {
+  RequireUsable();
+  Encode(RepeatEvent(code, length));
+  try {
+    FMirror->StartRepeat(code, length);
+  } catch (const Exception&) {
+    FRefused = true;
+    return;
+  }
+  if (length == 0) return;
+  NoteCopy(length);
+  FMirror->CopyRepeat();
+}
+
+void TStreamPacker::EndMarker() {
+  RequireUsable();
+  Encode(EndEvent());
+}
+
+std::vector<uint8_t> TStreamPacker::Finish(const std::vector<uint8_t>& trailing) const {
+  std::vector<uint8_t> stream = FEncoder.Finish();
+  stream.insert(stream.end(), trailing.begin(), trailing.end());
+  return stream;
+}
+
+bool TStreamPacker::CanRepeat(uint8_t code, uint32_t length) {
+  return Refusal(RepeatEvent(code, length)) == nullptr;
+}
+
+bool TStreamPacker::CanEnd() {
+  return !FRefused && Refusal(EndEvent()) == nullptr;
+}
+
+double TStreamPacker::LiteralCost(uint8_t byte) {
+  return Cost(LiteralEvent(byte));
+}
+
+double TStreamPacker::RepeatCost(uint8_t code, uint32_t length) {
+  return Cost(RepeatEvent(code, length));
+}
+
+const TDic& TStreamPacker::ContextAt(std::span<const uint8_t> text, size_t pos) const {
+  const size_t from = pos >= 4 ? pos - 4 : 0;
+  return FMirror->ContextOf(text.subspan(from, pos - from));
+}
+
+}  // namespace lumera

@@ -1,0 +1,140 @@
+// Writes a stream step by step, mirroring the decoder's models with a silent decoder
+// object of its own: each event is coded against the very tables the decoder will hold
+// at that point, and the models are then updated by the decoder's own code.
+//
+// This is also the scripting interface for tests: besides literals and the end marker it
+// writes any offset code and any length, including ones the decoder refuses.
+//
+// The latest events (as many as UndoLimit()) can be taken back, models, rings, output
+// and coder alike, so that a parse can code their bytes another way.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "encoder/output_echo.h"
+#include "encoder/packer_journal.h"
+#include "encoder/range_encoder.h"
+#include "engine/decompressor.h"
+#include "platform/exceptions.h"
+#include "platform/stream.h"
+
+namespace lumera {
+
+// The input cannot be carried by the format. Reason() names the budget that ran out: "the
+// root table's total would reach 0x10000", "a table's total would reach 0x10000", "the end
+// marker's share of the range would be 0" or "an entry's share of the range would be 0";
+// InputOffset() is the offset of the input byte whose event could not be coded.
+class ETooLarge : public Exception {
+ public:
+  ETooLarge(std::string reason, uint64_t inputOffset, const char* file = __builtin_FILE(),
+            int line = __builtin_LINE());
+  const char* ClassName() const override { return "ETooLarge"; }
+  const std::string& Reason() const { return FReason; }
+  uint64_t InputOffset() const { return FInputOffset; }
+
+ private:
+  std::string FReason;
+  uint64_t FInputOffset;
+};
+
+// The length whose code is the length table's escape.
+inline constexpr uint32_t kEscapeLength = 0xFFFF;
+
+class TStreamPacker {
+ public:
+  TStreamPacker();
+  // For coding this very input, which must outlive the packer: the mirror reads its
+  // output back from it instead of keeping a copy, and checks each byte against it.
+  explicit TStreamPacker(std::span<const uint8_t> input);
+
+  // Each event is tried as a whole before anything is coded: one the format cannot carry
+  // raises ETooLarge and leaves the stream and the models as they were.
+  // Returns what the literal cost, as LiteralCost would have priced it.
+  double Literal(uint8_t byte);
+  // length is 0 to 255, or kEscapeLength. After a repeat the decoder refuses, only
+  // Finish may follow.
+  void Repeat(uint8_t code, uint32_t length);
+  void EndMarker();
+  // The stream, followed by trailing bytes that the decoder never reads as bits.
+  std::vector<uint8_t> Finish(const std::vector<uint8_t>& trailing = {}) const;
+
+  // Whether the repeat could be coded now.
+  bool CanRepeat(uint8_t code, uint32_t length);
+  bool CanEnd();
+
+  // How many of the latest events can be taken back, and taking the latest one back.
+  size_t Undoable() const { return FMarks.size(); }
+  void TakeBack();
+  // How many of the latest events are kept for taking back (16 to begin with); lowering
+  // it forgets the oldest.
+  void SetUndoLimit(size_t events);
+  size_t UndoLimit() const { return FJournal.Limit(); }
+
+  // What the decoder will have output so far, and its model state.
+  std::vector<uint8_t> Output() const;
+  size_t OutputSize() const { return static_cast<size_t>(FOutput.Size()); }
+  const TDecompressor& Mirror() const { return *FMirror; }
+  // The table the decoder's walk would reach once text[0..pos) were output, with the
+  // tree as it stands now: how a parse looks ahead with models frozen at this point.
+  const TDic& ContextAt(std::span<const uint8_t> text, size_t pos) const;
+
+  // The cost in bits of coding the event against the tables as they stand, escapes
+  // included: the sum of log2(total / weight) over its steps.
+  double LiteralCost(uint8_t byte);
+  double RepeatCost(uint8_t code, uint32_t length);
+
+ private:
+  // One decoding step of an event: the table, and where the symbol stands in it.
+  struct TStep {
+    TDic* Table = nullptr;
+    uint16_t Index = 0;
+    uint16_t Weight = 0;
+  };
+  // The steps of one event, at most an escape, a second escape, the match table's entry
+  // and a length.
+  struct TEvent {
+    std::array<TStep, 4> Steps{};
+    int Count = 0;
+    bool Escaped = false;  // a literal that escaped its context to the root
+    TDic* Node = nullptr;  // the context table the walk reached
+    bool End = false;
+  };
+  // What taking an event back restores besides the journal's notes.
+  struct TMark {
+    TRangeEncoder::TSnapshot Coder;
+    std::array<uint8_t, 4> Hist;
+    uint8_t HistIdx;
+    size_t Output;
+    bool Refused;
+  };
+
+  TEvent LiteralEvent(uint8_t byte);
+  TEvent RepeatEvent(uint8_t code, uint32_t length);
+  TEvent EndEvent();
+  void AddEscapesToMatch(TEvent& event);
+  static void AddStep(TEvent& event, TDic& table, uint16_t symbol);
+  // nullptr when every step has a share; otherwise the reason it cannot be coded.
+  const char* Refusal(const TEvent& event) const;
+  // Codes the event's steps, noting first what they change.
+  void Encode(const TEvent& event);
+  void NoteLiteral(const TEvent& event, uint8_t byte);
+  void NoteCopy(uint32_t length);
+  static double Cost(const TEvent& event);
+  TDic& LengthTable(uint8_t code) const;
+  void RequireUsable() const;
+
+  TOutputEcho FOutput;
+  std::unique_ptr<TDecompressor> FMirror;
+  TRangeEncoder FEncoder;
+  bool FRefused = false;
+  TPackerJournal FJournal;
+  std::deque<TMark> FMarks;
+};
+
+}  // namespace lumera

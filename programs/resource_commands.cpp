@@ -1,0 +1,113 @@
+#include "programs/resource_commands.h"
+
+#include <algorithm>
+#include <array>
+
+#include "platform/hex.h"
+
+namespace lumera {
+namespace {
+
+// A name fit for a file in the working directory: no folder separators.
+std::string FileNameOf(std::string name) {
+  std::replace(name.begin(), name.end(), '/', '_');
+  return name;
+}
+
+using TRow = std::array<std::string, 6>;
+
+TRow RowOf(const TResourceInfo& info) {
+  const std::string language = info.Language ? std::to_string(*info.Language) : "?";
+  if (!info.Error.empty()) {
+    return {TypeText(info.Type), info.Name.Text(), language, "-", "-", "damaged: " + info.Error};
+  }
+  return {TypeText(info.Type),
+          info.Name.Text(),
+          language,
+          std::to_string(info.Size),
+          "0x" + Hex(static_cast<uint32_t>(info.FileOffset), 8),
+          ""};
+}
+
+std::string TableText(const std::vector<TRow>& rows) {
+  std::array<size_t, 6> widths{};
+  for (const TRow& row : rows) {
+    for (size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], row[i].size());
+  }
+  std::string text;
+  for (const TRow& row : rows) {
+    std::string line;
+    for (size_t i = 0; i < row.size(); ++i) {
+      line += row[i];
+      if (i + 1 < row.size()) line += std::string(widths[i] - row[i].size() + 2, ' ');
+    }
+    line.erase(line.find_last_not_of(' ') + 1);
+    text += line + "\n";
+  }
+  return text;
+}
+
+}  // namespace
+
+TResourceQuery QueryOf(const TResourceOptions& options) {
+  if (options.Name && options.Id) throw Exception("--name and --id cannot be given together");
+  TResourceQuery query;
+  if (options.Type) query.Type = TypeKeyOf(*options.Type);
+  if (options.Name) query.Name = TResourceKey::Parse(*options.Name);
+  if (options.Id) query.Name = TResourceKey::OfId(*options.Id);
+  query.Language = options.Language;
+  return query;
+}
+
+std::string DefaultExtractName(const TResourceOptions& options, bool decode) {
+  const TResourceKey name = QueryOf(options).Name;
+  const std::string base =
+      name.Kind == TKeyKind::Id ? std::to_string(name.Id) : FileNameOf(name.Text());
+  return base + (decode ? ".xml" : ".lum");
+}
+
+TExtraction ExtractResource(const std::vector<uint8_t>& exe, const TResourceOptions& options,
+                            bool decode, uint64_t maxOutput) {
+  const TResourceQuery query = QueryOf(options);
+  TFoundResource found = LookUpResource(exe, query);
+  TExtraction extraction;
+  if (!query.Language && found.Languages.size() > 1) {
+    extraction.Notices.push_back(query.Name.Text() + " is there in languages " +
+                                 JoinedLanguages(found.Languages) + ": took " +
+                                 std::to_string(found.Language) + " (choose another with --lang)");
+  }
+  if (!decode) {
+    extraction.Bytes = std::move(found.Bytes);
+    return extraction;
+  }
+  TDecodedStream decoded = DecodeStream(found.Bytes, nullptr, maxOutput);
+  if (decoded.Failure) throw EDecodingFailed(*decoded.Failure);
+  extraction.Bytes = std::move(decoded.Output);
+  if (decoded.UnusedSourceBytes > 0) {
+    extraction.Notices.push_back(
+        "warning: data extracted successfully but not the whole source stream has been used.");
+  }
+  return extraction;
+}
+
+std::string ResourceTable(const std::vector<uint8_t>& exe) {
+  const std::vector<TResourceInfo> resources = ListResourceEntries(exe);
+  if (resources.empty()) return "no resources\n";
+  std::vector<TRow> rows{{"TYPE", "NAME", "LANG", "SIZE", "OFFSET", ""}};
+  for (const TResourceInfo& info : resources) rows.push_back(RowOf(info));
+  return TableText(rows);
+}
+
+std::vector<uint8_t> ReplaceStream(const std::vector<uint8_t>& exe, const TResourceOptions& options,
+                                   const std::vector<uint8_t>& stream) {
+  const TResourceQuery query = QueryOf(options);
+  const uint32_t room = ResourceRoom(exe, query);
+  if (stream.size() > room) {
+    throw EBadExecutable("the new stream is " + std::to_string(stream.size()) +
+                         " bytes, but the resource has room for only " + std::to_string(room) +
+                         " (growing it is not supported); try packing it with -9");
+  }
+  return ReplaceResource(exe, query, stream);
+}
+
+}  // namespace lumera

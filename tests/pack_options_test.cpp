@@ -1,0 +1,136 @@
+#include "programs/pack_options.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+
+namespace lumera {
+namespace {
+
+// Parses a command line given as words after the program's name.
+TCliOptions Parse(std::vector<std::string> words) {
+  words.insert(words.begin(), "lumera-pack");
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  return ParseCommandLine(static_cast<int>(words.size()), argv.data());
+}
+
+TEST(CliOptions, OptionsAndOperandsInAnyOrder) {
+  struct TCase {
+    std::vector<std::string> Words;
+    TCliMode Mode;
+    int Level;
+    uint64_t MaxOutput;
+    std::vector<std::string> Operands;
+  };
+  const TCase cases[] = {
+      {{}, TCliMode::Compress, 1, kDefaultMaxOutput, {}},
+      {{"a", "-d", "b"}, TCliMode::Decompress, 1, kDefaultMaxOutput, {"a", "b"}},
+      {{"-9", "a"}, TCliMode::Compress, 9, kDefaultMaxOutput, {"a"}},
+      {{"--best", "-3"}, TCliMode::Compress, 3, kDefaultMaxOutput, {}},
+      {{"-dt", "--list"}, TCliMode::List, 1, kDefaultMaxOutput, {}},
+      {{"--max-output", "64M"}, TCliMode::Compress, 1, uint64_t{64} << 20, {}},
+      {{"--max-output=1k", "-z"}, TCliMode::Compress, 1, 1024, {}},
+      {{"--max-output=2147483647"}, TCliMode::Compress, 1, kMaxOutputCeiling, {}},
+      {{"--max-output", "0", "-t"}, TCliMode::Test, 1, 0, {}},
+      {{"--", "-d", "--help"}, TCliMode::Compress, 1, kDefaultMaxOutput, {"-d", "--help"}},
+      {{"-", "-c"}, TCliMode::Compress, 1, kDefaultMaxOutput, {"-"}},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.Words));
+    const TCliOptions options = Parse(c.Words);
+    EXPECT_EQ(options.Mode, c.Mode);
+    EXPECT_EQ(options.Level, c.Level);
+    EXPECT_EQ(options.MaxOutput, c.MaxOutput);
+    EXPECT_EQ(options.Operands, c.Operands);
+  }
+  const TCliOptions flags = Parse({"-cfmqh", "-V", "-v"});
+  EXPECT_TRUE(flags.ToStdout && flags.Force && flags.Multiple && flags.Help && flags.Version);
+  EXPECT_EQ(flags.Verbosity, TVerbosity::Verbose);
+}
+
+TEST(CliOptions, UsageErrorsNameWhatWasWrong) {
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"--bogus"}, "unknown option '--bogus'"},
+      {{"--bogus=3"}, "unknown option '--bogus'"},
+      {{"-j", "a"}, "unknown option '-j'"},
+      {{"--verbose", "-qj"}, "unknown option '-j'"},
+      {{"--help=3"}, "option '--help' takes no argument"},
+      {{"--max-output"}, "option '--max-output' needs an argument"},
+      {{"--max-output", "12Q"},
+       "--max-output wants a byte count such as 1048576 or 64M, not '12Q'"},
+      {{"--max-output", "-5"}, "--max-output wants a byte count such as 1048576 or 64M, not '-5'"},
+      {{"--max-output", "2G"}, "--max-output 2G is past the ceiling of 2147483647 bytes"},
+      {{"--max-output", "99999999999999999999999"},
+       "--max-output 99999999999999999999999 is past the ceiling of 2147483647 bytes"},
+  };
+  for (const auto& [words, message] : cases) {
+    try {
+      Parse(words);
+      ADD_FAILURE() << "parsed " << ::testing::PrintToString(words);
+    } catch (const EUsage& e) {
+      EXPECT_EQ(e.Message(), message);
+    }
+  }
+}
+
+TEST(CliOptions, JobsFollowTheOperands) {
+  struct TCase {
+    std::vector<std::string> Words;
+    bool StdinIsTerminal;
+    std::vector<std::string> Jobs;  // "input>output", the output empty for its default
+    std::string Usage;              // the usage error, if any
+  };
+  const TCase cases[] = {
+      {{}, false, {"->"}, ""},
+      {{}, true, {}, "no INPUT, and standard input is a terminal"},
+      {{"-t"}, true, {}, "no INPUT, and standard input is a terminal"},
+      {{"a"}, true, {"a>"}, ""},
+      {{"-c", "a"}, true, {"a>-"}, ""},
+      {{"a", "b"}, true, {"a>b"}, ""},
+      {{"-c", "a", "b"}, true, {}, "-c and an OUTPUT cannot both be given"},
+      {{"a", "b", "c"}, true, {}, "too many operands; use -m to give several inputs"},
+      {{"-m", "a", "b", "c"}, true, {"a>", "b>", "c>"}, ""},
+      {{"-mc", "a"}, true, {}, "-c cannot be used with -m: streams cannot be concatenated"},
+      {{"-t", "a", "b"}, true, {"a>", "b>"}, ""},
+      {{"-lc", "-"}, true, {"->"}, ""},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.Words));
+    const std::string usage = testing::FailureMessage([&] {
+      std::vector<std::string> jobs;
+      for (const TJob& job : PlanJobs(Parse(c.Words), c.StdinIsTerminal)) {
+        jobs.push_back(job.Input + ">" + job.Output);
+      }
+      EXPECT_EQ(jobs, c.Jobs);
+    });
+    EXPECT_EQ(usage, c.Usage.empty() ? "none" : c.Usage);
+  }
+}
+
+TEST(CliOptions, DefaultNamesAddOrDropTheSuffix) {
+  const std::tuple<std::string, TCliMode, std::string> cases[] = {
+      {"s.txt", TCliMode::Compress, "s.txt.lum"},
+      {"dir/x.lum", TCliMode::Compress, "dir/x.lum.lum"},
+      {"dir/x.lum", TCliMode::Decompress, "dir/x"},
+      {"-", TCliMode::Decompress, "-"},
+      {"x.lum.lum", TCliMode::Decompress, "x.lum"},
+      {".lum", TCliMode::Decompress, "none"},
+      {"x.LUM", TCliMode::Decompress, "none"},
+  };
+  for (const auto& c : cases) {
+    std::string got;
+    const std::string failure =
+        testing::FailureMessage([&] { got = DefaultOutputName(std::get<0>(c), std::get<1>(c)); });
+    EXPECT_EQ(failure == "none" ? got : "none", std::get<2>(c)) << std::get<0>(c);
+  }
+  EXPECT_EQ(testing::FailureMessage([] { DefaultOutputName("x.gz", TCliMode::Decompress); }),
+            "x.gz: the name does not end with .lum, so there is no default OUTPUT; give one");
+}
+
+}  // namespace
+}  // namespace lumera
