@@ -62,7 +62,8 @@ fuzz:
 	@echo "fuzz: $(words $(FUZZ_TARGETS)) passed, 0 failed"
 
 # The codec micro-benchmarks, the traced tool of the release build on its worst case, the
-# explorer on a real text, then the packing levels on the installed XML files.
+# explorer on a real text, the packing levels on the installed XML files, then lumera-pack
+# on an input without end.
 bench: release
 	scripts/install-deps
 	cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DLUMERA_TESTS=OFF -DLUMERA_BENCH=ON
@@ -71,6 +72,7 @@ bench: release
 	build/bench/bench/worst_case build/release/programs/lumera
 	build/bench/bench/explain_bench
 	build/bench/bench/compression_set
+	build/bench/bench/input_bound build/release/programs/lumera-pack
 
 clean:
 	rm -rf build

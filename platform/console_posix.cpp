@@ -5,7 +5,7 @@
 
 #include "platform/console.h"
 #include "platform/exceptions.h"
-#include "platform/standard_streams.h"
+#include "platform/system_handle.h"
 
 namespace lumera {
 
@@ -25,7 +25,8 @@ void TStdConsole::GuardStandardHandles() {
 }
 
 void TStdConsole::Deliver(std::string_view text) {
-  WriteStandardOutput(text);
+  const int error = WriteAll(StandardHandle(TStandardStream::Output), text.data(), text.size());
+  if (error != 0) throw EInOutError(SystemErrorText(error));
 }
 
 void TStdConsole::SkipLine() {

@@ -13,7 +13,7 @@ bool IsTerminal(TStandardStream stream) {
 
 void WriteStandardOutput(std::string_view text) {
   const int error = WriteAll(StandardHandle(TStandardStream::Output), text.data(), text.size());
-  if (error != 0) throw EInOutError(SystemErrorText(error));
+  if (error != 0) RaiseWriteFailure(kStandardOutputName, error);
 }
 
 void WriteStandardError(std::string_view text) noexcept {

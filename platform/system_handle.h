@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "platform/standard_streams.h"
@@ -20,6 +21,10 @@ TSystemHandle StandardHandle(TStandardStream stream);
 // Writes all of data, going on after interruptions and short writes. Returns 0, or the
 // system's error number of the write that failed.
 int WriteAll(TSystemHandle handle, const void* data, size_t size);
+
+// Raises what a failed write to a file named name says: EBrokenPipe when the reader of a
+// pipe went away, otherwise EInOutError; both read "NAME: cannot write the output (REASON)".
+[[noreturn]] void RaiseWriteFailure(const std::string& name, int error);
 
 // Appends what handle delivers, read sequentially, until its end or until bytes holds
 // limit bytes, whichever comes first. Returns 0, or the system's error number.

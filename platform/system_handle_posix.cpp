@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "platform/exceptions.h"
 #include "platform/system_handle.h"
 
 namespace lumera {
@@ -39,6 +40,12 @@ int WriteAll(TSystemHandle handle, const void* data, size_t size) {
     size -= static_cast<size_t>(put);
   }
   return 0;
+}
+
+void RaiseWriteFailure(const std::string& name, int error) {
+  const std::string message = name + ": cannot write the output (" + SystemErrorText(error) + ")";
+  if (error == EPIPE) throw EBrokenPipe(message);
+  throw EInOutError(message);
 }
 
 int ReadUpTo(TSystemHandle handle, std::vector<uint8_t>& bytes, uint64_t limit) {
