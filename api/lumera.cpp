@@ -19,10 +19,6 @@ static_assert(DecompressOptions::kMaxOutputCeiling == kMaxOutputCeiling);
 
 namespace {
 
-std::vector<uint8_t> Copy(std::span<const uint8_t> bytes) {
-  return {bytes.begin(), bytes.end()};
-}
-
 Error StreamError(const TDecodeFailure& failure) {
   return Error(failure.PastBound() ? ErrorKind::OutputLimit : ErrorKind::InvalidStream,
                FailureSentence(failure), failure.ClassName, failure.Message, failure.OutputBytes,
@@ -97,7 +93,7 @@ std::vector<uint8_t> Compress(std::span<const uint8_t> data, const CompressOptio
     throw std::invalid_argument("lumera::Compress: level must be 1 to 9");
   }
   try {
-    return Pack(Copy(data), options.level);
+    return Pack(data, options.level);
   } catch (const ETooLarge& e) {
     throw Error(ErrorKind::TooLarge,
                 "too large for the format at input offset " + std::to_string(e.InputOffset()) +

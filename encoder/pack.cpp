@@ -1,8 +1,8 @@
 #include "encoder/pack.h"
 
-#include <memory>
 #include <string>
 
+#include "encoder/refusal_recovery.h"
 #include "encoder/repeat_sources.h"
 #include "encoder/stream_packer.h"
 #include "encoder/weighed_parse.h"
@@ -15,33 +15,32 @@ namespace {
 
 // The greedy parse: at each position the longest repeat, when it costs less than the
 // literals it replaces would at their running average.
-void PackGreedy(const std::vector<uint8_t>& input, TStreamPacker& packer) {
-  // Only needed when a choice cannot be coded, which most inputs never meet.
-  std::unique_ptr<TRepeatSources> sources;
+void PackGreedy(TInput input, TStreamPacker& packer) {
   double literalBits = 8.0;
   size_t pos = 0;
   while (pos < input.size()) {
+    if (WidenRootEscape(input, packer)) {
+      pos = packer.OutputSize();
+      continue;
+    }
     const TRepeatChoice repeat = LongestRepeat(input, pos, packer);
     try {
       if (repeat.Length > 1 &&
           packer.RepeatCost(repeat.Code, repeat.Length) < repeat.Length * literalBits) {
         packer.Repeat(repeat.Code, repeat.Length);
-        pos += repeat.Length;
       } else {
         literalBits = 0.9 * literalBits + 0.1 * packer.Literal(input[pos]);
-        ++pos;
       }
     } catch (const ETooLarge&) {
-      if (!sources) sources = std::make_unique<TRepeatSources>(input);
-      pos += CodeCheapestChoice(input, pos, *sources, packer);
+      CodeAnyChoice(input, packer);
     }
+    pos = packer.OutputSize();
   }
 }
 
 }  // namespace
 
-TRepeatChoice LongestRepeat(const std::vector<uint8_t>& input, size_t pos,
-                            const TStreamPacker& packer) {
+TRepeatChoice LongestRepeat(TInput input, size_t pos, const TStreamPacker& packer) {
   TRepeatChoice best;
   if (pos == 0) return best;
   // A copy can only beat the best so far if it agrees one byte past it, so that byte
@@ -63,17 +62,18 @@ TRepeatChoice LongestRepeat(const std::vector<uint8_t>& input, size_t pos,
   return best;
 }
 
-std::vector<uint8_t> Pack(const std::vector<uint8_t>& input, int level) {
+std::vector<uint8_t> Pack(TInput input, int level) {
   if (level < kFastestLevel || level > kSmallestLevel) {
     throw Exception("The packing level must be 1 to 9, not " + std::to_string(level) + ".");
   }
-  TStreamPacker packer;
+  TStreamPacker packer(input);
+  packer.SetUndoLimit(kMostTakenBack);
   if (level == kFastestLevel) {
     PackGreedy(input, packer);
   } else {
     TWeighedParser(input, packer).Run();
   }
-  packer.EndMarker();
+  EndWithBackUp(input, packer);
   return packer.Finish();
 }
 

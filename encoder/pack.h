@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace lumera {
@@ -17,7 +18,7 @@ class TStreamPacker;
 // The longest copy, of at most 255 bytes, that the decoder can make at position pos of
 // input given the rings of the bytes before it: offset code 0, or any code the ring of
 // the last byte's value allows whose copy starts before pos. Copies may overlap.
-TRepeatChoice LongestRepeat(const std::vector<uint8_t>& input, size_t pos,
+TRepeatChoice LongestRepeat(std::span<const uint8_t> input, size_t pos,
                             const TStreamPacker& packer);
 
 inline constexpr int kFastestLevel = 1;
@@ -27,6 +28,6 @@ inline constexpr int kSmallestLevel = 9;
 // kFastestLevel (the greedy parse) to kSmallestLevel (the parse that weighs every choice
 // by its cost under the models); levels 2 to 8 are aliases of level 9. Raises Exception
 // for a level outside 1..9 and ETooLarge when the format cannot carry input.
-std::vector<uint8_t> Pack(const std::vector<uint8_t>& input, int level = kFastestLevel);
+std::vector<uint8_t> Pack(std::span<const uint8_t> input, int level = kFastestLevel);
 
 }  // namespace lumera

@@ -1,5 +1,6 @@
 #include "encoder/range_encoder.h"
 
+#include <algorithm>
 #include <bit>
 #include <stdexcept>
 
@@ -11,6 +12,12 @@ namespace {
 
 int ShiftBack(uint32_t share) {
   return 15 - (std::bit_width(share) - 1);
+}
+
+uint32_t CountTrailing(const std::vector<uint8_t>& bytes) {
+  uint32_t count = 0;
+  for (auto byte = bytes.rbegin(); byte != bytes.rend() && *byte == 0xFF; ++byte) ++count;
+  return count;
 }
 
 }  // namespace
@@ -34,7 +41,10 @@ void TRangeEncoder::AddToLow(uint32_t amount) {
   if ((FLow >> FLowBits) == 0) return;
   FLow &= (uint64_t{1} << FLowBits) - 1;
   for (auto byte = FSettled.rbegin(); byte != FSettled.rend(); ++byte) {
-    if (++*byte != 0) return;
+    if (++*byte != 0) {
+      FTrailing = *byte == 0xFF ? CountTrailing(FSettled) : 0;
+      return;
+    }
   }
   // low + range never exceeds the interval the coder started with.
   throw std::logic_error("carry out of the top of the stream");
@@ -48,6 +58,7 @@ void TRangeEncoder::Shift(int bits) {
   while (FLowBits >= 32) {
     FLowBits -= 8;
     FSettled.push_back(static_cast<uint8_t>(FLow >> FLowBits));
+    FTrailing = FSettled.back() == 0xFF ? FTrailing + 1 : 0;
     FLow &= (uint64_t{1} << FLowBits) - 1;
   }
 }
@@ -62,6 +73,24 @@ std::vector<uint8_t> TRangeEncoder::Finish() const {
   const uint64_t words = (FShifted + 31) / 32;
   stream.resize(4 + 4 * words, 0);
   return stream;
+}
+
+TRangeEncoder::TSnapshot TRangeEncoder::Save() const {
+  const size_t settled = FSettled.size();
+  const uint8_t before = FTrailing < settled ? FSettled[settled - FTrailing - 1] : 0;
+  return {FRange, FLow, FLowBits, FShifted, settled, FTrailing, before};
+}
+
+void TRangeEncoder::Restore(const TSnapshot& snapshot) {
+  FSettled.resize(snapshot.Settled);
+  const size_t first = snapshot.Settled - snapshot.Trailing;
+  std::fill(FSettled.begin() + static_cast<ptrdiff_t>(first), FSettled.end(), uint8_t{0xFF});
+  if (first > 0) FSettled[first - 1] = snapshot.BeforeTrailing;
+  FRange = snapshot.Range;
+  FLow = snapshot.Low;
+  FLowBits = snapshot.LowBits;
+  FShifted = snapshot.Shifted;
+  FTrailing = snapshot.Trailing;
 }
 
 }  // namespace lumera

@@ -11,8 +11,12 @@
 // - The stream ends with low itself: the initial 32-bit code value (whose top 16 bits are
 //   always zero) followed by every bit shifted in, padded with zero bits to whole words,
 //   so the decoder's last refill takes the last word.
+// - A snapshot is cheap: all later additions to low stay below low + range, so they can
+//   carry into the settled bytes at most once, through the trailing 0xFF bytes into the
+//   byte before them. A snapshot keeps the settled length and that one byte.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -30,6 +34,19 @@ class TRangeEncoder {
   // The whole stream: the initial code value and the padded words.
   std::vector<uint8_t> Finish() const;
 
+  struct TSnapshot {
+    uint32_t Range;
+    uint64_t Low;
+    int LowBits;
+    uint64_t Shifted;
+    size_t Settled;
+    uint32_t Trailing;  // 0xFF bytes at the end of the settled ones
+    uint8_t BeforeTrailing;  // the byte before them, if any
+  };
+  TSnapshot Save() const;
+  // Back to a snapshot taken on this encoder, with nothing settled since lost.
+  void Restore(const TSnapshot& snapshot);
+
  private:
   void AddToLow(uint32_t amount);
   void Shift(int bits);
@@ -39,6 +56,7 @@ class TRangeEncoder {
   uint64_t FLow = 0;              // the bits of low below them
   int FLowBits = 32;              // how many bits FLow holds
   uint64_t FShifted = 0;          // bits shifted in after the initial code value
+  uint32_t FTrailing = 0;         // 0xFF bytes at the end of FSettled
 };
 
 }  // namespace lumera

@@ -1,7 +1,13 @@
 // Where the decoder could copy from at any position of an input. The rings the decoder
 // keeps of each byte value's offsets depend only on the bytes output, never on how they
-// were coded, so they can be read off the input alone: a parse can look at positions
-// ahead of what it has coded so far.
+// were coded, so a parse can look at positions ahead of what it has coded so far: the
+// rings as the decoder holds them at the coded position, plus the occurrences between
+// there and the position looked at.
+//
+// Read me first: only what the rings can name is searched. Each ring slot keeps, beside
+// its offset, the byte that followed it, chained to the previous slot followed by the
+// same byte, so the copies that agree for one byte are visited without trying the others,
+// and nothing is indexed over the whole input.
 #pragma once
 
 #include <algorithm>
@@ -10,9 +16,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <span>
 #include <vector>
 
+#include "engine/decompressor.h"
+
 namespace lumera {
+
+using TInput = std::span<const uint8_t>;
 
 inline constexpr uint32_t kLongestRepeat = 255;
 
@@ -20,7 +31,7 @@ inline constexpr uint32_t kLongestRepeat = 255;
 // Copies may overlap their own output: the decoder reads bytes it has just written, which
 // are the input's own. Inline and eight bytes at a time: the parses call it for every
 // candidate at every position.
-inline uint32_t MatchLength(const std::vector<uint8_t>& input, size_t from, size_t pos) {
+inline uint32_t MatchLength(TInput input, size_t from, size_t pos) {
   const size_t limit = std::min<size_t>(kLongestRepeat, input.size() - pos);
   const uint8_t* a = input.data() + from;
   const uint8_t* b = input.data() + pos;
@@ -45,22 +56,52 @@ struct TMatch {
   uint32_t Length = 0;  // how far the copy agrees with the input, at most kLongestRepeat
 };
 
+using TRings = std::array<TBytePositions, 256>;
+
+// The copies the decoder can make at pos with its rings as they stand after pos bytes,
+// that agree with the input for at least one byte: offset code 0, then codes 2 up to the
+// ring's Next. By trying each code: for the rare searches made at the coded position.
+std::vector<TMatch> RingMatches(TInput input, size_t pos, const TRings& rings);
+
 class TRepeatSources {
  public:
-  explicit TRepeatSources(const std::vector<uint8_t>& input);
+  explicit TRepeatSources(TInput input);
 
   // Every copy the decoder can make at pos that agrees with the input for at least one
-  // byte: offset code 0, and each code from 2 to the Next of the last byte's ring. Code
-  // 1 is left out, since its copy would start at pos itself.
-  void FindMatches(size_t pos, std::vector<TMatch>& matches) const;
+  // byte: offset code 0, and each code from 2 to the Next of the last byte's ring, in
+  // that order. Code 1 is left out, since its copy would start at pos itself. rings are
+  // the decoder's after coded bytes of output, coded <= pos.
+  void FindMatches(size_t pos, const TRings& rings, size_t coded, std::vector<TMatch>& matches);
 
  private:
-  const std::vector<uint8_t>& FInput;
-  std::vector<uint32_t> FRank;  // per offset, how often its value occurred before it
-  // Per offset i, the latest offset before it that holds the same two bytes as i and
-  // i + 1, or kNone: the copies that agree for at least one byte, found without trying
-  // the others.
-  std::vector<uint32_t> FSamePair;
+  // The rings with the byte after each offset, as they stand after FAt bytes, and per
+  // following byte the chain of slots, latest first, that it follows.
+  struct TFollowRing {
+    TFollowRing() {
+      Latest.fill(0xFFFF);
+      Earlier.fill(0xFFFF);
+    }
+    uint32_t Next = 0;
+    std::array<uint32_t, 256> Pos{};
+    std::array<uint8_t, 256> Follow{};
+    std::array<uint16_t, 256> Latest;   // by following byte; 0xFFFF: none
+    std::array<uint16_t, 256> Earlier;  // by slot: the previous slot in its chain
+  };
+  void Sync(const TRings& rings, size_t coded);
+  void Push(size_t offset);
+  // For an offset from FAt on: the latest offset before it, from FAt on, that holds the
+  // same value (or none), and how many offsets from FAt to it, itself included, do.
+  struct TSince {
+    uint32_t Previous;
+    uint32_t Count;
+  };
+  const TSince& Since(size_t offset);
+
+  TInput FInput;
+  std::vector<TFollowRing> FRings;  // 256 of them
+  size_t FAt = 0;
+  std::vector<TSince> FSince;  // by offset from FAt, as far as a search has looked
+  std::array<uint32_t, 256> FLatest{};
 };
 
 }  // namespace lumera

@@ -29,6 +29,10 @@ TStreamPacker::TStreamPacker() : FMirror(std::make_unique<TDecompressor>()) {
   FMirror->StartModels();
 }
 
+TStreamPacker::TStreamPacker(std::span<const uint8_t> input) : TStreamPacker() {
+  FOutput = TOutputEcho(input);
+}
+
 void TStreamPacker::AddStep(TEvent& event, TDic& table, uint16_t symbol) {
   const TEntryPlace place = FindEntry(table, symbol);
   if (place.Index < 0) throw std::logic_error("a step codes a symbol its table lacks");
@@ -68,6 +72,7 @@ TStreamPacker::TEvent TStreamPacker::RepeatEvent(uint8_t code, uint32_t length) 
 
 TStreamPacker::TEvent TStreamPacker::EndEvent() {
   TEvent event;
+  event.End = true;
   AddEscapesToMatch(event);
   AddStep(event, *FMirror->FMatchDic, kEscapeSymbol);
   return event;
@@ -79,17 +84,28 @@ const char* TStreamPacker::Refusal(const TEvent& event) const {
   uint32_t range = FEncoder.Range();
   for (int i = 0; i < event.Count; ++i) {
     const TStep& step = event.Steps[i];
-    if (step.Table->FTotal > kLargestCodingTotal) return "a table's total would reach 0x10000";
+    if (step.Table->FTotal > kLargestCodingTotal) {
+      return step.Table == FMirror->FDictionary->FRoot.get()
+                 ? "the root table's total would reach 0x10000"
+                 : "a table's total would reach 0x10000";
+    }
     range = TRangeEncoder::RangeAfter(range, step.Weight, step.Table->FTotal);
-    if (range == 0) return "an entry's share of the range would be 0";
+    if (range == 0) {
+      return event.End && i + 1 == event.Count ? "the end marker's share of the range would be 0"
+                                               : "an entry's share of the range would be 0";
+    }
   }
   return nullptr;
 }
 
 void TStreamPacker::Encode(const TEvent& event) {
-  if (const char* reason = Refusal(event)) throw ETooLarge(reason, FOutput.Bytes().size());
+  if (const char* reason = Refusal(event)) throw ETooLarge(reason, OutputSize());
+  FJournal.Open();
+  FMarks.push_back({FEncoder.Save(), FMirror->FHist, FMirror->FHistIdx, OutputSize(), FRefused});
+  if (FMarks.size() > FJournal.Limit()) FMarks.pop_front();
   for (int i = 0; i < event.Count; ++i) {
     const TStep& step = event.Steps[i];
+    FJournal.NoteEntries(*step.Table, step.Index);
     uint32_t lowWeight = 0;
     for (int j = 0; j < step.Index; ++j) lowWeight += step.Table->FItems[j].Weight();
     FEncoder.Encode(lowWeight, step.Weight, step.Table->FTotal);
@@ -118,8 +134,63 @@ double TStreamPacker::Literal(uint8_t byte) {
   const TEvent event = LiteralEvent(byte);
   const double bits = Cost(event);
   Encode(event);
+  NoteLiteral(event, byte);
+  const uint32_t tables = FMirror->FDictionary->FCount;
   FMirror->ApplyLiteral(*event.Node, byte, event.Escaped);
+  if (FMirror->FDictionary->FCount != tables) {
+    FJournal.NoteSpawn(FMirror->LinkTo(static_cast<uint16_t>(tables)), *FMirror->FDictionary);
+  }
   return bits;
+}
+
+// What ApplyLiteral changes: the appended entry, the byte's ring slot and the hit count.
+void TStreamPacker::NoteLiteral(const TEvent& event, uint8_t byte) {
+  if (event.Escaped) FJournal.NoteEntries(*event.Node, -1);
+  FJournal.NoteRing(FMirror->FPositions[byte]);
+  if (FMirror->FOrder != kDeepest) {
+    FJournal.NoteSlot(*event.Node, static_cast<uint8_t>(byte >> FMirror->FShift[FMirror->FOrder]));
+  }
+}
+
+// The ring slots a copy will fill: its bytes are read ahead, each ring's Next moved along
+// while its slots are noted, then put back for the copy itself.
+void TStreamPacker::NoteCopy(uint32_t length) {
+  const std::span<const uint8_t> out = FOutput.Bytes();
+  const size_t from = static_cast<size_t>(FMirror->FRepeatPos);
+  std::vector<uint8_t> bytes(length);
+  for (size_t i = 0; i < length; ++i) {
+    bytes[i] = from + i < out.size() ? out[from + i] : bytes[from + i - out.size()];
+    TBytePositions& ring = FMirror->FPositions[bytes[i]];
+    FJournal.NoteRing(ring);
+    ring.Next = (ring.Next + 1) & 255;
+  }
+  for (size_t i = length; i-- > 0;) {
+    TBytePositions& ring = FMirror->FPositions[bytes[i]];
+    ring.Next = (ring.Next - 1) & 255;
+  }
+}
+
+void TStreamPacker::TakeBack() {
+  if (FMarks.empty()) throw std::logic_error("no event left to take back");
+  const TMark& mark = FMarks.back();
+  FJournal.TakeBack();
+  FEncoder.Restore(mark.Coder);
+  FMirror->FHist = mark.Hist;
+  FMirror->FHistIdx = mark.HistIdx;
+  FMirror->FRepeatLen = 0;
+  FOutput.Truncate(mark.Output);
+  FRefused = mark.Refused;
+  FMarks.pop_back();
+}
+
+void TStreamPacker::SetUndoLimit(size_t events) {
+  FJournal.SetLimit(events);
+  while (FMarks.size() > events) FMarks.pop_front();
+}
+
+std::vector<uint8_t> TStreamPacker::Output() const {
+  const std::span<const uint8_t> bytes = FOutput.Bytes();
+  return {bytes.begin(), bytes.end()};
 }
 
 void TStreamPacker::Repeat(uint8_t code, uint32_t length) {
@@ -131,7 +202,9 @@ void TStreamPacker::Repeat(uint8_t code, uint32_t length) {
     FRefused = true;
     return;
   }
-  if (length > 0) FMirror->CopyRepeat();
+  if (length == 0) return;
+  NoteCopy(length);
+  FMirror->CopyRepeat();
 }
 
 void TStreamPacker::EndMarker() {
@@ -149,6 +222,10 @@ bool TStreamPacker::CanRepeat(uint8_t code, uint32_t length) {
   return Refusal(RepeatEvent(code, length)) == nullptr;
 }
 
+bool TStreamPacker::CanEnd() {
+  return !FRefused && Refusal(EndEvent()) == nullptr;
+}
+
 double TStreamPacker::LiteralCost(uint8_t byte) {
   return Cost(LiteralEvent(byte));
 }
@@ -157,9 +234,9 @@ double TStreamPacker::RepeatCost(uint8_t code, uint32_t length) {
   return Cost(RepeatEvent(code, length));
 }
 
-const TDic& TStreamPacker::ContextAt(const std::vector<uint8_t>& text, size_t pos) const {
+const TDic& TStreamPacker::ContextAt(std::span<const uint8_t> text, size_t pos) const {
   const size_t from = pos >= 4 ? pos - 4 : 0;
-  return FMirror->ContextOf(std::span(text).subspan(from, pos - from));
+  return FMirror->ContextOf(text.subspan(from, pos - from));
 }
 
 }  // namespace lumera

@@ -4,14 +4,21 @@
 //
 // This is also the scripting interface for tests: besides literals and the end marker it
 // writes any offset code and any length, including ones the decoder refuses.
+//
+// The latest events (as many as UndoLimit()) can be taken back, models, rings, output
+// and coder alike, so that a parse can code their bytes another way.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "encoder/output_echo.h"
+#include "encoder/packer_journal.h"
 #include "encoder/range_encoder.h"
 #include "engine/decompressor.h"
 #include "platform/exceptions.h"
@@ -19,9 +26,10 @@
 
 namespace lumera {
 
-// The input cannot be carried by the format. Reason() is "a table's total would reach
-// 0x10000" or "an entry's share of the range would be 0"; InputOffset() is the offset of
-// the input byte whose event could not be coded.
+// The input cannot be carried by the format. Reason() names the budget that ran out: "the
+// root table's total would reach 0x10000", "a table's total would reach 0x10000", "the end
+// marker's share of the range would be 0" or "an entry's share of the range would be 0";
+// InputOffset() is the offset of the input byte whose event could not be coded.
 class ETooLarge : public Exception {
  public:
   ETooLarge(std::string reason, uint64_t inputOffset, const char* file = __builtin_FILE(),
@@ -41,6 +49,9 @@ inline constexpr uint32_t kEscapeLength = 0xFFFF;
 class TStreamPacker {
  public:
   TStreamPacker();
+  // For coding this very input, which must outlive the packer: the mirror reads its
+  // output back from it instead of keeping a copy, and checks each byte against it.
+  explicit TStreamPacker(std::span<const uint8_t> input);
 
   // Each event is tried as a whole before anything is coded: one the format cannot carry
   // raises ETooLarge and leaves the stream and the models as they were.
@@ -55,13 +66,23 @@ class TStreamPacker {
 
   // Whether the repeat could be coded now.
   bool CanRepeat(uint8_t code, uint32_t length);
+  bool CanEnd();
+
+  // How many of the latest events can be taken back, and taking the latest one back.
+  size_t Undoable() const { return FMarks.size(); }
+  void TakeBack();
+  // How many of the latest events are kept for taking back (16 to begin with); lowering
+  // it forgets the oldest.
+  void SetUndoLimit(size_t events);
+  size_t UndoLimit() const { return FJournal.Limit(); }
 
   // What the decoder will have output so far, and its model state.
-  const std::vector<uint8_t>& Output() const { return FOutput.Bytes(); }
+  std::vector<uint8_t> Output() const;
+  size_t OutputSize() const { return static_cast<size_t>(FOutput.Size()); }
   const TDecompressor& Mirror() const { return *FMirror; }
   // The table the decoder's walk would reach once text[0..pos) were output, with the
   // tree as it stands now: how a parse looks ahead with models frozen at this point.
-  const TDic& ContextAt(const std::vector<uint8_t>& text, size_t pos) const;
+  const TDic& ContextAt(std::span<const uint8_t> text, size_t pos) const;
 
   // The cost in bits of coding the event against the tables as they stand, escapes
   // included: the sum of log2(total / weight) over its steps.
@@ -82,6 +103,15 @@ class TStreamPacker {
     int Count = 0;
     bool Escaped = false;  // a literal that escaped its context to the root
     TDic* Node = nullptr;  // the context table the walk reached
+    bool End = false;
+  };
+  // What taking an event back restores besides the journal's notes.
+  struct TMark {
+    TRangeEncoder::TSnapshot Coder;
+    std::array<uint8_t, 4> Hist;
+    uint8_t HistIdx;
+    size_t Output;
+    bool Refused;
   };
 
   TEvent LiteralEvent(uint8_t byte);
@@ -91,15 +121,20 @@ class TStreamPacker {
   static void AddStep(TEvent& event, TDic& table, uint16_t symbol);
   // nullptr when every step has a share; otherwise the reason it cannot be coded.
   const char* Refusal(const TEvent& event) const;
+  // Codes the event's steps, noting first what they change.
   void Encode(const TEvent& event);
+  void NoteLiteral(const TEvent& event, uint8_t byte);
+  void NoteCopy(uint32_t length);
   static double Cost(const TEvent& event);
   TDic& LengthTable(uint8_t code) const;
   void RequireUsable() const;
 
-  TMemoryStream FOutput;
+  TOutputEcho FOutput;
   std::unique_ptr<TDecompressor> FMirror;
   TRangeEncoder FEncoder;
   bool FRefused = false;
+  TPackerJournal FJournal;
+  std::deque<TMark> FMarks;
 };
 
 }  // namespace lumera

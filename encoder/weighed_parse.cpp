@@ -1,5 +1,7 @@
 #include "encoder/weighed_parse.h"
 
+#include "encoder/refusal_recovery.h"
+
 #include <algorithm>
 #include <array>
 #include <stdexcept>
@@ -7,55 +9,16 @@
 
 namespace lumera {
 
-namespace {
-
-// Codes one step; false when the format cannot carry it, with nothing coded.
-bool TryStep(TStreamPacker& packer, const std::vector<uint8_t>& input, size_t pos,
-             TParseStep step) {
-  try {
-    if (step.IsLiteral()) {
-      packer.Literal(input[pos]);
-    } else {
-      packer.Repeat(static_cast<uint8_t>(step.Code), step.Length);
-    }
-  } catch (const ETooLarge&) {
-    return false;
-  }
-  if (packer.Output().size() != pos + step.Length) {
-    throw std::logic_error("the parse chose a copy that the decoder refuses");
-  }
-  return true;
-}
-
-}  // namespace
-
-size_t CodeCheapestChoice(const std::vector<uint8_t>& input, size_t pos,
-                          const TRepeatSources& sources, TStreamPacker& packer) {
-  std::vector<std::pair<double, TParseStep>> choices;
-  choices.push_back({packer.LiteralCost(input[pos]), TParseStep{}});
-  std::vector<TMatch> matches;
-  sources.FindMatches(pos, matches);
-  for (const TMatch& match : matches) {
-    for (uint32_t length = 1; length <= match.Length; ++length) {
-      choices.push_back({packer.RepeatCost(match.Code, length), {match.Code, length}});
-    }
-  }
-  std::stable_sort(choices.begin(), choices.end(),
-                   [](const auto& a, const auto& b) { return a.first < b.first; });
-  for (const auto& [bits, step] : choices) {
-    if (TryStep(packer, input, pos, step)) return step.Length;
-  }
-  // Nothing fits: the literal says why.
-  packer.Literal(input[pos]);
-  return 1;
-}
-
-TWeighedParser::TWeighedParser(const std::vector<uint8_t>& input, TStreamPacker& packer)
+TWeighedParser::TWeighedParser(TInput input, TStreamPacker& packer)
     : FInput(input), FPacker(packer), FSources(input), FReach(kWindow + kLongestRepeat + 1) {}
 
 void TWeighedParser::Run() {
   size_t pos = 0;
   while (pos < FInput.size()) {
+    if (WidenRootEscape(FInput, FPacker)) {
+      pos = FPacker.OutputSize();
+      continue;
+    }
     double bits = 0;
     pos = Commit(pos, PlanWindow(pos, bits));
   }
@@ -109,7 +72,7 @@ uint32_t TWeighedParser::ExpandFrom(size_t start, size_t offset) {
   const TLiteralPrices prices = PricesAt(pos);
   Reach(offset + 1, price + prices.Literal, TParseStep{});
 
-  FSources.FindMatches(pos, FMatches);
+  FSources.FindMatches(pos, FPacker.Mirror().FPositions, start, FMatches);
   if (FMatches.empty()) return 0;
   const TCostArray::TCosts& codes = CodeCosts();
   const TCostArray::TCosts& lengths = LengthCosts(1);
@@ -176,12 +139,18 @@ std::vector<TParseStep> TWeighedParser::PlanWindow(size_t pos, double& bits) {
   return steps;
 }
 
+// Young models change fastest, so while little has been coded, less of a plan is.
+size_t TWeighedParser::Committed(size_t pos) {
+  return std::clamp(pos / 4, kYoungCommitted, kCommitted);
+}
+
 size_t TWeighedParser::Commit(size_t pos, const std::vector<TParseStep>& steps) {
   const size_t start = pos;
   for (const TParseStep& step : steps) {
-    if (pos - start >= kCommitted) break;
+    if (pos - start >= Committed(start)) break;
     if (!TryStep(FPacker, FInput, pos, step)) {
-      return pos + CodeCheapestChoice(FInput, pos, FSources, FPacker);
+      CodeAnyChoice(FInput, FPacker);
+      return FPacker.OutputSize();
     }
     pos += step.Length;
   }

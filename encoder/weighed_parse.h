@@ -11,36 +11,24 @@
 #include <vector>
 
 #include "encoder/coding_cost.h"
+#include "encoder/refusal_recovery.h"
 #include "encoder/repeat_sources.h"
 #include "encoder/stream_packer.h"
 
 namespace lumera {
 
-// One choice of a parse: a literal, or a repeat of Length bytes with an offset code.
-struct TParseStep {
-  static constexpr int kLiteral = -1;
-  int Code = kLiteral;
-  uint32_t Length = 1;
-
-  bool IsLiteral() const { return Code == kLiteral; }
-};
-
-// Codes input[pos] onwards with the cheapest choice, by the models as they stand, that
-// the format can carry there: for when the choice a parse wanted has no share of the
-// range. Returns the bytes it coded; raises ETooLarge when no choice can be coded.
-size_t CodeCheapestChoice(const std::vector<uint8_t>& input, size_t pos,
-                          const TRepeatSources& sources, TStreamPacker& packer);
-
 class TWeighedParser {
  public:
   // Positions a window looks at, and the repeat length that ends a window at once.
-  static constexpr size_t kWindow = 64;
-  static constexpr uint32_t kLongEnough = 128;
+  static constexpr size_t kWindow = 256;
+  static constexpr uint32_t kLongEnough = 255;
   // How far a plan is coded before the next window is planned: the prices near a
   // window's end are the stalest, and its end is cut short.
-  static constexpr size_t kCommitted = 48;
+  static constexpr size_t kCommitted = 192;
+  // ... and how far at the start of the input, where the models change fastest.
+  static constexpr size_t kYoungCommitted = 48;
 
-  TWeighedParser(const std::vector<uint8_t>& input, TStreamPacker& packer);
+  TWeighedParser(TInput input, TStreamPacker& packer);
 
   // Codes the whole input; the caller adds the end marker.
   void Run();
@@ -73,11 +61,13 @@ class TWeighedParser {
   // Prices every step out of position offset of the window; returns how far its longest
   // repeat reaches.
   uint32_t ExpandFrom(size_t start, size_t offset);
-  // Codes the steps that start within kCommitted of pos, until one cannot be coded;
+  // Codes the steps that start within Committed(pos) of pos, until one cannot be coded;
   // returns the position reached.
   size_t Commit(size_t pos, const std::vector<TParseStep>& steps);
+  // How much of a plan made at pos is coded.
+  static size_t Committed(size_t pos);
 
-  const std::vector<uint8_t>& FInput;
+  TInput FInput;
   TStreamPacker& FPacker;
   TRepeatSources FSources;
   std::vector<TReach> FReach;  // by offset from the window's start

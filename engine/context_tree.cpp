@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/decompressor.h"
+#include "platform/exceptions.h"
 
 namespace lumera {
 
@@ -56,6 +57,17 @@ const TDic& TDecompressor::ContextOf(std::span<const uint8_t> recent) const {
   }
   uint8_t order = 0;
   return Walk(hist, 0, order);
+}
+
+TDicSlot& TDecompressor::LinkTo(uint16_t child) {
+  TDic* node = FDictionary->FRoot.get();
+  for (uint8_t depth = 0; depth < 4; ++depth) {
+    TDicSlot& link = node->FSlots[FHist[HistoryIndex(FHistIdx, depth)] >> FShift[depth]];
+    if (link.Child() == child) return link;
+    if (link.Child() == kNoChild) break;
+    node = FDictionary->FItems[link.Child()].get();
+  }
+  throw Exception("The walk does not reach the table.");
 }
 
 // Counts with the node and depth of the walk made before the byte was output; the spawn

@@ -112,6 +112,10 @@ class TDecompressor {
   uint8_t ContextDepth() const { return FOrder == kDeepest ? 4 : FOrder; }
   void CountHit(uint8_t symbol, TDic& node);
   void SpawnContext();
+  // The slot through which the walk over the current history enters the table child;
+  // raises Exception when the walk does not pass it. For the encoder, which takes back
+  // the growth of the tree.
+  TDicSlot& LinkTo(uint16_t child);
 
   // Output history and repeater (repeater.cpp).
   void PutByte(uint8_t b);

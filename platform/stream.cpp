@@ -23,10 +23,14 @@ size_t TMemoryStream::Write(const void* buffer, size_t count) {
   return count;
 }
 
-int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
-  const int64_t base = origin == TSeekOrigin::Beginning ? 0 : Position();
+size_t SeekTarget(int64_t position, int64_t offset, TSeekOrigin origin) {
+  const int64_t base = origin == TSeekOrigin::Beginning ? 0 : position;
   if (offset < -base) throw EInOutError("Seek before the start of a stream.");
-  FPosition = static_cast<size_t>(base + offset);
+  return static_cast<size_t>(base + offset);
+}
+
+int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
+  FPosition = SeekTarget(Position(), offset, origin);
   return Position();
 }
 

@@ -23,6 +23,9 @@ class TStream {
   virtual int64_t Size() const = 0;
 };
 
+// Where a seek from position lands; raises EInOutError before the start.
+size_t SeekTarget(int64_t position, int64_t offset, TSeekOrigin origin);
+
 // A stream over a growable byte buffer. Writing past the end extends it.
 class TMemoryStream : public TStream {
  public:

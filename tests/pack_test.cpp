@@ -2,9 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <span>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "encoder/output_echo.h"
+#include "encoder/range_encoder.h"
 #include "encoder/stream_packer.h"
 #include "engine/decompressor.h"
 #include "engine/stream_decode.h"
@@ -92,6 +97,80 @@ TEST(Pack, RepetitiveXmlPacksToWellUnderHalf) {
 
 // A table may be coded from up to a total of 0xFFFE; the hit that would take it to 0x10000
 // is refused. Everything up to that edge must still decode exactly.
+// A snapshot of the coder puts back the range, low and the settled bytes, also when later
+// additions carried into bytes settled before it (runs of 0xFF turned to 0x00): coding
+// X, saving, coding Y, restoring and coding Z gives the stream of X then Z. Shares near
+// the whole range make long runs of 0xFF likely; small ones shift many bits out.
+TEST(Pack, ACoderSnapshotUndoesEverythingCodedAfterIt) {
+  struct TShare {
+    uint32_t Low, Weight, Total;
+  };
+  std::mt19937 random(20261207);
+  auto below = [&random](uint32_t bound) { return static_cast<uint32_t>(random() % bound); };
+  auto shares = [&below](size_t count, bool wide) {
+    std::vector<TShare> list;
+    for (size_t i = 0; i < count; ++i) {
+      const uint32_t total = 2 + below(wide ? 4 : 60000);
+      const uint32_t weight = 1 + below(total - 1);
+      list.push_back({below(total - weight + 1), weight, total});
+    }
+    return list;
+  };
+  auto code = [](TRangeEncoder& coder, const std::vector<TShare>& list) {
+    for (const TShare& s : list) {
+      if (TRangeEncoder::RangeAfter(coder.Range(), static_cast<uint16_t>(s.Weight), s.Total) != 0) {
+        coder.Encode(s.Low, static_cast<uint16_t>(s.Weight), s.Total);
+      }
+    }
+  };
+  for (int round = 0; round < 200; ++round) {
+    const bool wide = round % 2 == 0;
+    const auto x = shares(1 + round % 37, wide), y = shares(round % 53, !wide), z = shares(9, wide);
+    TRangeEncoder detoured, straight;
+    code(detoured, x);
+    const TRangeEncoder::TSnapshot snapshot = detoured.Save();
+    code(detoured, y);
+    detoured.Restore(snapshot);
+    code(detoured, z);
+    code(straight, x);
+    code(straight, z);
+    ASSERT_EQ(detoured.Finish(), straight.Finish()) << "round " << round;
+  }
+}
+
+// The packer's output echoes its input: it reads back what was written, refuses a byte
+// that differs, and forgets what a take-back truncates.
+TEST(Pack, TheOutputEchoHoldsOnlyTheInputsPrefix) {
+  const Bytes input = ToBytes("abcdef");
+  TOutputEcho echo(input);
+  EXPECT_EQ(echo.Write("abc", 3), 3u);
+  EXPECT_THROW(echo.Write("x", 1), std::logic_error);
+  EXPECT_EQ(echo.Size(), 3);
+  echo.Seek(-2, TSeekOrigin::Current);
+  char back[2] = {};
+  EXPECT_EQ(echo.Read(back, 2), 2u);
+  EXPECT_EQ(std::string(back, 2), "bc");
+  echo.Truncate(1);
+  EXPECT_EQ(echo.Position(), 1);
+  EXPECT_THROW(echo.Write("c", 1), std::logic_error);
+  EXPECT_EQ(echo.Write("bcdef", 5), 5u);
+  EXPECT_THROW(echo.Write("g", 1), std::logic_error);  // past the input
+  EXPECT_EQ(Bytes(echo.Bytes().begin(), echo.Bytes().end()), input);
+}
+
+// Only the latest events within the limit can be taken back; lowering it forgets the rest.
+TEST(Pack, OnlyTheLatestEventsCanBeTakenBack) {
+  TStreamPacker packer;
+  packer.SetUndoLimit(4);
+  for (char c : std::string("abcdef")) packer.Literal(static_cast<uint8_t>(c));
+  EXPECT_EQ(packer.Undoable(), 4u);
+  packer.SetUndoLimit(2);
+  packer.TakeBack();
+  packer.TakeBack();
+  EXPECT_EQ(packer.Output(), ToBytes("abcd"));
+  EXPECT_THROW(packer.TakeBack(), std::logic_error);
+}
+
 TEST(Pack, RefusesATotalThatWouldReach0x10000AndDecodesUpToIt) {
   TStreamPacker probe;
   size_t accepted = 0;
@@ -118,9 +197,8 @@ TEST(Pack, RefusesATotalThatWouldReach0x10000AndDecodesUpToIt) {
 namespace lumera {
 namespace {
 
-Bytes Noise(size_t size) {
+Bytes Noise(size_t size, uint32_t seed = 12345) {
   Bytes bytes(size);
-  uint32_t seed = 12345;
   for (uint8_t& b : bytes) {
     seed = seed * 1103515245u + 12345u;
     b = static_cast<uint8_t>(seed >> 16);
@@ -167,6 +245,35 @@ TEST(PackLevels, EveryLevelDecodesToExactlyItsInput) {
       if (level == kFastestLevel) greedy = stream.size();
       if (level == kSmallestLevel && c.compressible) {
         EXPECT_LE(stream.size(), greedy) << c.name;
+      }
+    }
+  }
+}
+
+// Prefixes of seeded noise around the sizes where the format runs out of room: the
+// encoder used to refuse these lengths at both levels while 72,000 bytes were carried.
+// Once a prefix is refused every longer one must be. (Each run is slow under the
+// sanitizers: noise makes every literal scan the root.)
+TEST(PackLevels, CapacityOnlyGrowsWithTheText) {
+  const Bytes noise = Noise(69500, 20261207);
+  struct TCase {
+    int Level;
+    std::vector<size_t> Lengths;  // rising
+  };
+  const TCase cases[] = {
+      {kFastestLevel, {49000, 68250, 69500}},
+      {kSmallestLevel, {68250}},
+  };
+  for (const TCase& c : cases) {
+    size_t refused = 0;
+    for (size_t length : c.Lengths) {
+      const std::span<const uint8_t> prefix(noise.data(), length);
+      try {
+        const TDecodedStream decoded = DecodeStream(Pack(prefix, c.Level));
+        EXPECT_TRUE(decoded.End && decoded.Output.size() == length) << length;
+        EXPECT_EQ(refused, 0u) << length << " bytes carried at level " << c.Level;
+      } catch (const ETooLarge&) {
+        if (refused == 0) refused = length;
       }
     }
   }

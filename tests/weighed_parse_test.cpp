@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "encoder/pack.h"
+#include "encoder/refusal_recovery.h"
 #include "encoder/repeat_sources.h"
 #include "encoder/stream_packer.h"
 #include "engine/decompressor.h"
@@ -60,7 +61,7 @@ TEST(WeighedParse, ThePricesFollowTheBitsTheDecoderPulls) {
             "\"/>\n";
   }
   const Bytes input = ToBytes(text);
-  const TRepeatSources sources(input);
+  TRepeatSources sources(input);
   TStreamPacker packer;
   TWeighedParser parser(input, packer);
 
@@ -73,7 +74,7 @@ TEST(WeighedParse, ThePricesFollowTheBitsTheDecoderPulls) {
   std::vector<TMatch> matches;
   int repeats = 0;
   for (size_t pos = 0; pos < input.size();) {
-    sources.FindMatches(pos, matches);
+    sources.FindMatches(pos, packer.Mirror().FPositions, packer.OutputSize(), matches);
     TParseStep step;
     if (!matches.empty() && pos % 3 != 0) {
       const TMatch& match = matches[pos % matches.size()];
@@ -112,16 +113,25 @@ TEST(WeighedParse, ThePricesFollowTheBitsTheDecoderPulls) {
   EXPECT_EQ(decode.Output(), input);
 }
 
-// The offset codes read off the input alone must be the ones the decoder's rings give,
-// also once a value's ring has gone round (more than 256 occurrences).
+// The offset codes read off the input must be the ones the decoder's rings give, also
+// once a value's ring has gone round (more than 256 occurrences), when the search looks
+// ahead of the coded position by any distance, and after the packer took events back.
 TEST(WeighedParse, RepeatSourcesAgreeWithTheDecodersRings) {
   std::string laps;
   for (int i = 0; i < 300; ++i) laps += (i % 7 == 0) ? "ba" : "a";
-  for (const std::string& text : {std::string("abracadabra, abracadabra!"), laps,
-                                  std::string("<a><b>x</b><b>y</b></a><a><b>x</b></a>")}) {
-    const Bytes input = ToBytes(text);
-    const TRepeatSources sources(input);
-    TStreamPacker packer;
+  struct TCase {
+    std::string Text;
+    size_t Ahead;  // how far the search looks past the coded position
+    size_t Back;   // how many events the coder takes back at each eighth position
+  };
+  const std::string tags = "<a><b>x</b><b>y</b></a><a><b>x</b></a>";
+  for (const TCase& c : {TCase{"abracadabra, abracadabra!", 0, 0}, TCase{laps, 0, 0},
+                         TCase{laps, 7, 0}, TCase{laps, 290, 0}, TCase{laps, 3, 5},
+                         TCase{tags, 0, 0}, TCase{tags, 9, 2}}) {
+    const Bytes input = ToBytes(c.Text);
+    TRepeatSources sources(input);
+    TStreamPacker packer;   // at each position
+    TStreamPacker lagging;  // behind it
     std::vector<TMatch> found;
     for (size_t pos = 0; pos < input.size(); ++pos) {
       std::vector<TMatch> expected;
@@ -137,11 +147,15 @@ TEST(WeighedParse, RepeatSourcesAgreeWithTheDecodersRings) {
           expect(code, ring.Pos[ring.Next - code] + size_t{1});
         }
       }
-      sources.FindMatches(pos, found);
-      ASSERT_EQ(found.size(), expected.size()) << text << " at " << pos;
+      if (c.Back > 0 && pos % 8 == 7) {
+        for (size_t i = 0; i < c.Back && lagging.Undoable() > 0; ++i) lagging.TakeBack();
+      }
+      while (lagging.OutputSize() + c.Ahead < pos) lagging.Literal(input[lagging.OutputSize()]);
+      sources.FindMatches(pos, lagging.Mirror().FPositions, lagging.OutputSize(), found);
+      ASSERT_EQ(found.size(), expected.size()) << c.Text << " at " << pos;
       for (size_t i = 0; i < found.size(); ++i) {
-        EXPECT_EQ(found[i].Code, expected[i].Code) << text << " at " << pos;
-        EXPECT_EQ(found[i].Length, expected[i].Length) << text << " at " << pos;
+        EXPECT_EQ(found[i].Code, expected[i].Code) << c.Text << " at " << pos;
+        EXPECT_EQ(found[i].Length, expected[i].Length) << c.Text << " at " << pos;
       }
       packer.Literal(input[pos]);
     }
@@ -166,9 +180,7 @@ TEST(WeighedParse, AnUncodableChoiceGivesWayToTheCheapestThatFits) {
   EXPECT_THROW(packer.Repeat(0, 16), ETooLarge);
   EXPECT_EQ(packer.Output().size(), pos);  // the refused repeat coded nothing
 
-  const TRepeatSources sources(input);
-  size_t at = pos;
-  while (at < input.size()) at += CodeCheapestChoice(input, at, sources, packer);
+  while (packer.OutputSize() < input.size()) CodeCheapestChoice(input, packer);
   EXPECT_EQ(packer.Output(), input);
   // The match table's total is past the range too, so the end marker, whose weight stays
   // 1, has no share either: the stream is decoded with a stop after the input's bytes.
@@ -176,6 +188,94 @@ TEST(WeighedParse, AnUncodableChoiceGivesWayToTheCheapestThatFits) {
   TMemoryDecode decode(packer.Finish(), nullptr, input.size());
   decode.Decoder.Decompress();
   EXPECT_EQ(decode.Output.Bytes(), input);
+}
+
+// Events taken back leave no trace: after coding a detour and taking it back, with the
+// events before it, and coding those events again, the stream and every model it uses
+// later are as if the detour had never been. Each case ends on what a take-back must put
+// back: tables that grew, child tables spawned, overlapping copies, rings gone round.
+TEST(WeighedParse, TakingEventsBackLeavesTheStreamAsIfNeverCoded) {
+  struct TStep {
+    int Code;  // TParseStep::kLiteral or an offset code
+    uint32_t Length;
+    uint8_t Byte;
+  };
+  auto literals = [](const std::string& text) {
+    std::vector<TStep> steps;
+    for (char c : text) steps.push_back({TParseStep::kLiteral, 1, static_cast<uint8_t>(c)});
+    return steps;
+  };
+  std::string tree;
+  for (int i = 0; i < 40; ++i) tree += "<k v=\"" + std::to_string(i % 7) + "\"/>";
+  std::string laps(600, 'x');
+  for (size_t i = 0; i < laps.size(); i += 5) laps[i] = 'y';
+  struct TCase {
+    const char* Name;
+    std::vector<TStep> Before;
+    std::vector<TStep> Again;   // coded, taken back with the detour, and coded again
+    std::vector<TStep> Detour;
+  };
+  std::vector<TStep> copies = literals("abcab");
+  copies.push_back({0, 200, 0});
+  copies.push_back({3, 7, 0});
+  const TCase cases[] = {
+      {"contexts that spawn", literals(tree), literals(tree.substr(0, 20)), literals("Qz<k")},
+      {"overlapping copies", literals("abc"), copies, {{0, 3, 0}, {2, 1, 0}}},
+      {"rings gone round", literals(laps), literals("xyxxxxy"), literals(laps.substr(0, 300))},
+      {"the end marker's neighbours", literals("hello"), {{0, 4, 0}}, literals("\xff\xfe")},
+  };
+  const std::vector<TStep> after = literals("<k v=\"3\"/>abc\xff");
+  for (const TCase& c : cases) {
+    auto code = [](TStreamPacker& packer, const std::vector<TStep>& steps) {
+      for (const TStep& step : steps) {
+        if (step.Code == TParseStep::kLiteral) {
+          packer.Literal(step.Byte);
+        } else {
+          packer.Repeat(static_cast<uint8_t>(step.Code), step.Length);
+        }
+      }
+    };
+    TStreamPacker straight;
+    for (const auto* steps : {&c.Before, &c.Again, &after}) code(straight, *steps);
+    straight.EndMarker();
+
+    TStreamPacker detoured;
+    detoured.SetUndoLimit(c.Again.size() + c.Detour.size());
+    code(detoured, c.Before);
+    code(detoured, c.Again);
+    code(detoured, c.Detour);
+    ASSERT_EQ(detoured.Undoable(), c.Again.size() + c.Detour.size()) << c.Name;
+    for (size_t i = 0; i < c.Again.size() + c.Detour.size(); ++i) detoured.TakeBack();
+    code(detoured, c.Again);
+    code(detoured, after);
+    detoured.EndMarker();
+    EXPECT_EQ(detoured.Output(), straight.Output()) << c.Name;
+    EXPECT_EQ(detoured.Finish(), straight.Finish()) << c.Name;
+  }
+}
+
+// Once the match table's total passes 0x8000, the end marker (weight 1) has no share
+// whenever the range at the end falls below the total. Backing up over the last events
+// and coding them another way finds a range that lets it through.
+TEST(WeighedParse, TheEndMarkerBacksUpUntilItFits) {
+  TStreamPacker packer;
+  packer.SetUndoLimit(kMostTakenBack);
+  for (char c : std::string("ab")) packer.Literal(static_cast<uint8_t>(c));
+  for (int i = 0; i < 40000; ++i) packer.Repeat(0, 2);
+  // Known bytes: a byte new to the root would need the whole range itself.
+  for (int i = 0; packer.CanEnd(); ++i) packer.Literal(i % 2 == 0 ? 'a' : 'b');
+  try {
+    packer.EndMarker();
+    ADD_FAILURE() << "the end marker was coded";
+  } catch (const ETooLarge& e) {
+    EXPECT_EQ(e.Reason(), "the end marker's share of the range would be 0");
+  }
+  const Bytes input = packer.Output();
+  EndWithBackUp(input, packer);
+  EXPECT_EQ(packer.Output(), input);
+  const TDecodedStream decoded = DecodeStream(packer.Finish());
+  EXPECT_TRUE(decoded.End);
+  EXPECT_EQ(decoded.Output, input);
 }
 
 }  // namespace

@@ -1,0 +1,167 @@
+#include "encoder/refusal_recovery.h"
+
+#include <algorithm>
+#include <stdexcept>
+#include <utility>
+
+#include "encoder/coding_cost.h"
+
+namespace lumera {
+
+namespace {
+
+// The root's total per unit of its escape's weight from which a repeat is wanted: below
+// 0x8000, the smallest range, so that the escape keeps fitting until one is found.
+constexpr uint32_t kRootPerEscape = 0x7000;
+
+// How many of the cheapest choices a search tries at each position.
+constexpr size_t kChoicesPerStep = 6;
+// How many events a search may code.
+constexpr size_t kSearchEvents = 4 * kMostTakenBack * kLongestRepeat;
+// How many of the longest and of the shortest lengths of each copy a search prices.
+constexpr uint32_t kLengthsTried = 3;
+
+// Recodes the bytes up to a target in every way, cheapest first, until the pending event
+// fits or the ways allowed are used up; what it coded without success it takes back.
+class TTailSearch {
+ public:
+  TTailSearch(TInput input, TStreamPacker& packer,
+              const std::function<bool()>& code, size_t target)
+      : FInput(input), FPacker(packer), FCode(code), FTarget(target) {}
+
+  bool Run(int ways) {
+    FWaysLeft = ways;
+    return Search();
+  }
+
+ private:
+  bool Search() {
+    const size_t pos = FPacker.OutputSize();
+    if (pos == FTarget) return FCode();
+    // Every step must stay undoable.
+    if (FPacker.Undoable() >= FPacker.UndoLimit()) return false;
+    const std::vector<TParseStep> steps = ChoicesByPrice(FInput, FTarget - pos, FPacker);
+    for (size_t i = 0; i < std::min(steps.size(), kChoicesPerStep); ++i) {
+      const TParseStep& step = steps[i];
+      if (FWaysLeft-- <= 0) return false;
+      if (!TryStep(FPacker, FInput, pos, step)) continue;
+      if (Search()) return true;
+      FPacker.TakeBack();
+    }
+    return false;
+  }
+
+  TInput FInput;
+  TStreamPacker& FPacker;
+  const std::function<bool()>& FCode;
+  size_t FTarget;
+  int FWaysLeft = 0;
+};
+
+// Runs code; when it raises ETooLarge, backs up until it does not, and raises that first
+// refusal again when no way was found.
+void WithBackUp(TInput input, TStreamPacker& packer,
+                const std::function<void()>& code) {
+  try {
+    code();
+  } catch (const ETooLarge&) {
+    const std::function<bool()> attempt = [&code] {
+      try {
+        code();
+      } catch (const ETooLarge&) {
+        return false;
+      }
+      return true;
+    };
+    if (!CodeWithBackUp(input, packer, attempt)) throw;
+  }
+}
+
+}  // namespace
+
+bool TryStep(TStreamPacker& packer, TInput input, size_t pos, TParseStep step) {
+  try {
+    if (step.IsLiteral()) {
+      packer.Literal(input[pos]);
+    } else {
+      packer.Repeat(static_cast<uint8_t>(step.Code), step.Length);
+    }
+  } catch (const ETooLarge&) {
+    return false;
+  }
+  if (packer.OutputSize() != pos + step.Length) {
+    throw std::logic_error("the parse chose a copy that the decoder refuses");
+  }
+  return true;
+}
+
+std::vector<TParseStep> ChoicesByPrice(TInput input, size_t limit, TStreamPacker& packer) {
+  const size_t pos = packer.OutputSize();
+  std::vector<std::pair<double, TParseStep>> priced;
+  priced.push_back({packer.LiteralCost(input[pos]), TParseStep{}});
+  for (const TMatch& match : RingMatches(input, pos, packer.Mirror().FPositions)) {
+    // The longest copies and the shortest: each length changes the range differently.
+    const uint32_t longest = static_cast<uint32_t>(std::min<size_t>(match.Length, limit));
+    for (uint32_t length = longest; length >= 1 && length + kLengthsTried > longest; --length) {
+      priced.push_back({packer.RepeatCost(match.Code, length), {match.Code, length}});
+    }
+    for (uint32_t length = 1; length <= kLengthsTried && length + kLengthsTried <= longest; ++length) {
+      priced.push_back({packer.RepeatCost(match.Code, length), {match.Code, length}});
+    }
+  }
+  std::stable_sort(priced.begin(), priced.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<TParseStep> steps;
+  for (const auto& [bits, step] : priced) steps.push_back(step);
+  return steps;
+}
+
+void CodeCheapestChoice(TInput input, TStreamPacker& packer) {
+  const size_t pos = packer.OutputSize();
+  for (const TParseStep& step : ChoicesByPrice(input, kLongestRepeat, packer)) {
+    if (TryStep(packer, input, pos, step)) return;
+  }
+  // Nothing fits: the literal says why.
+  packer.Literal(input[pos]);
+}
+
+void CodeAnyChoice(TInput input, TStreamPacker& packer) {
+  WithBackUp(input, packer, [&] { CodeCheapestChoice(input, packer); });
+}
+
+void EndWithBackUp(TInput input, TStreamPacker& packer) {
+  WithBackUp(input, packer, [&packer] { packer.EndMarker(); });
+}
+
+bool RootEscapeShort(const TStreamPacker& packer) {
+  const TDic& root = *packer.Mirror().FDictionary->FRoot;
+  return root.FTotal > kRootPerEscape * uint32_t{FindEntry(root, kEscapeSymbol).Weight};
+}
+
+bool WidenRootEscape(TInput input, TStreamPacker& packer) {
+  if (!RootEscapeShort(packer)) return false;
+  const size_t pos = packer.OutputSize();
+  for (const TParseStep& step : ChoicesByPrice(input, kLongestRepeat, packer)) {
+    if (!step.IsLiteral() && TryStep(packer, input, pos, step)) return true;
+  }
+  return false;
+}
+
+bool CodeWithBackUp(TInput input, TStreamPacker& packer,
+                    const std::function<bool()>& code) {
+  if (code()) return true;
+  TTailSearch search(input, packer, code, packer.OutputSize());
+  // Room to code the taken-back bytes in many more events than they took.
+  const size_t limit = packer.UndoLimit();
+  packer.SetUndoLimit(limit + kSearchEvents);
+  for (size_t back = 1; back <= kMostTakenBack && packer.Undoable() > 0; ++back) {
+    packer.TakeBack();
+    if (search.Run(kWaysPerEventBack * static_cast<int>(back))) {
+      packer.SetUndoLimit(limit);
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace lumera
