@@ -19,6 +19,10 @@ static_assert(DecompressOptions::kMaxOutputCeiling == kMaxOutputCeiling);
 
 namespace {
 
+std::vector<uint8_t> Copy(std::span<const uint8_t> bytes) {
+  return {bytes.begin(), bytes.end()};
+}
+
 Error StreamError(const TDecodeFailure& failure) {
   return Error(failure.PastBound() ? ErrorKind::OutputLimit : ErrorKind::InvalidStream,
                FailureSentence(failure), failure.ClassName, failure.Message, failure.OutputBytes,
