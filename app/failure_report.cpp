@@ -1,11 +1,8 @@
 #include "app/failure_report.h"
 
-#include <unistd.h>
-
-#include <cerrno>
-
 #include "platform/exceptions.h"
 #include "platform/hex.h"
+#include "platform/process.h"
 
 namespace lumera {
 
@@ -23,16 +20,18 @@ void ReportFailure(TConsole& console, const TFailure& failure, std::string_view 
     // Standard output is gone; the report on standard error still matters.
   }
   try {
-    const std::string report = FormatFailureReport(failure, module);
-    std::string_view rest = report;
-    while (!rest.empty()) {
-      const ssize_t put = ::write(STDERR_FILENO, rest.data(), rest.size());
-      if (put < 0 && errno == EINTR) continue;
-      if (put <= 0) return;
-      rest.remove_prefix(static_cast<size_t>(put));
-    }
+    WriteStandardError(FormatFailureReport(failure, module));
   } catch (...) {
     // Out of memory while formatting: nothing more can be said.
+  }
+  // A console window of the process's own closes when it ends: the report would vanish
+  // unread, so it stays until Enter, as after "ok.".
+  if (AloneOnConsole()) {
+    try {
+      console.Pause();
+    } catch (...) {
+      // Nobody can press Enter: the window closes anyway.
+    }
   }
 }
 

@@ -1,32 +1,18 @@
-#include <csignal>
 #include <new>
 #include <string>
-#include <vector>
 
 #include "app/failure_report.h"
 #include "app/front_end.h"
 #include "platform/console.h"
 #include "platform/exceptions.h"
-
-namespace {
-
-std::string ModuleName(const char* argv0) {
-  const std::string path = argv0 != nullptr ? argv0 : "lumera";
-  const size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-}  // namespace
+#include "platform/process.h"
 
 int main(int argc, char** argv) {
-  // A closed pipe on standard output must be a reported failure, not a silent death.
-  std::signal(SIGPIPE, SIG_IGN);
-  lumera::TStdConsole::GuardStandardHandles();
+  lumera::PrepareStandardStreams();
   lumera::TStdConsole console;
-  const std::string module = ModuleName(argc > 0 ? argv[0] : nullptr);
+  const std::string module = lumera::ProgramFileName(argc > 0 ? argv[0] : nullptr);
   try {
-    return lumera::RunFrontEnd(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc),
-                               console);
+    return lumera::RunFrontEnd(lumera::ProgramArguments(argc, argv), console);
   } catch (const lumera::Exception& e) {
     lumera::ReportFailure(console, {e.ClassName(), e.Message(), e.Location()}, module);
   } catch (const std::bad_alloc&) {

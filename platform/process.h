@@ -1,0 +1,41 @@
+// What a console program takes from its process and gives back to it: the arguments, its
+// own file name, standard streams fit for binary data, and the raw report on standard
+// error. The POSIX and the Windows versions differ here and nowhere else.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lumera {
+
+// The arguments after the program's name, as UTF-8. On Windows they come from the
+// process's own command line, split by SplitCommandLine, and argc and argv are unused.
+std::vector<std::string> ProgramArguments(int argc, char** argv);
+
+// The program's file name without its folder ("lumera", "lumera.exe"), for the failure
+// report. argv0 may be null.
+std::string ProgramFileName(const char* argv0);
+
+// Readies the standard streams before anything is read or written: a closed one is
+// replaced by one whose use fails, so that no file opened later can take its place; a
+// closed pipe becomes a failed write rather than the end of the process; and on Windows
+// every stream carries bytes unchanged (no CR LF translation, no Ctrl-Z as the end).
+void PrepareStandardStreams();
+
+// Writes text to standard error as it is, shown as UTF-8 on a Windows console. Gives up
+// silently: nothing is left to tell of a failure there.
+void WriteStandardError(std::string_view text) noexcept;
+
+// Whether the process has its console window to itself, which closes the moment it ends:
+// a program started by a double click or by dropping a file onto it on Windows. Never so
+// on POSIX systems, whose terminals outlive the programs run in them.
+bool AloneOnConsole();
+
+// A command line split as the user means it: blanks (spaces and tabs) separate, double
+// quotes group and are dropped, and a backslash is an ordinary character, so that
+// "C:\dir\" x gives C:\dir\ and x. An argument may be empty (""). The program's name
+// comes first.
+std::vector<std::string> SplitCommandLine(std::string_view line);
+
+}  // namespace lumera

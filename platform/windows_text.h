@@ -1,0 +1,19 @@
+// Shared by the Windows implementations in this folder, and by nothing else: the system
+// takes text as UTF-16, the rest of the program holds it as UTF-8.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace lumera {
+
+// A sequence that is not valid UTF-8 (or UTF-16) turns into U+FFFD.
+std::wstring Widen(std::string_view utf8);
+std::string Narrow(std::wstring_view wide);
+
+// Writes all of text to one of the standard handles (STD_OUTPUT_HANDLE, STD_ERROR_HANDLE):
+// to a console as UTF-16, so that it shows as UTF-8 reads; elsewhere its bytes as they are.
+// Returns 0, or the system's error code.
+unsigned long WriteStandardHandle(unsigned long which, std::string_view text);
+
+}  // namespace lumera
