@@ -59,7 +59,8 @@ windows:
 
 # The Windows tree is built lean (-O1, no debug information) and run under Wine, with a
 # prefix of its own and one wineserver for the whole run, stopped also when a test fails.
-# gtest_discover_tests runs the test programs while building, so the server starts first.
+# gtest_discover_tests runs the test programs while building, so the server starts first,
+# and the prefix is made (about 15 s, once) before two programs could race to make it.
 test-windows:
 	@if ! command -v $(MINGW_CXX) >/dev/null || [ ! -x $(WINE_DIR)/wine64 ]; then \
 	  echo "make test: $(MINGW_CXX) or $(WINE_DIR)/wine64 is missing, so the Windows tests are skipped"; \
@@ -70,6 +71,7 @@ test-windows:
 	mkdir -p $$WINEPREFIX; \
 	$(WINE_DIR)/wineserver -p; \
 	trap '$(WINE_DIR)/wineserver -k' EXIT; \
+	[ -f $$WINEPREFIX/system.reg ] || $(WINE_DIR)/wine64 wineboot --init 2>/dev/null; \
 	cmake -S . -B build/test-windows $(WINDOWS_TOOLCHAIN) -DCMAKE_BUILD_TYPE= -DCMAKE_CXX_FLAGS=-O1 \
 	  -DLUMERA_LINUX_TOOL=$(CURDIR)/build/test/app/lumera; \
 	cmake --build build/test-windows -j $(JOBS); \
