@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "platform/exceptions.h"
@@ -66,13 +67,8 @@ TFileStream::TFileStream(const std::string& path, TFileMode mode) {
     RaiseOpenFailure(path, mode, SystemErrorText(static_cast<int>(::GetLastError())));
   }
   if (!create && ::GetFileType(handle) != FILE_TYPE_DISK) {
-    try {
-      FContent = ReadHandleToEnd(handle);
-    } catch (...) {
-      ::CloseHandle(handle);
-      throw;
-    }
-    ::CloseHandle(handle);
+    const std::unique_ptr<void, decltype(&::CloseHandle)> closer(handle, &::CloseHandle);
+    FContent = ReadHandleToEnd(handle);
     FSize = static_cast<int64_t>(FContent.size());
     return;
   }
