@@ -16,7 +16,7 @@ if(LUMERA_GROFF)
     set(html ${PROJECT_BINARY_DIR}/man/${page}.html)
     add_custom_command(OUTPUT ${html}
       COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man
-      COMMAND sh -c "\"$0\" -man -Thtml \"$1\" > \"$2\"" ${LUMERA_GROFF}
+      COMMAND sh -c "\"$0\" -man -Thtml -Wbreak \"$1\" > \"$2\"" ${LUMERA_GROFF}
               ${PROJECT_SOURCE_DIR}/man/${page}.1 ${html}
       DEPENDS ${PROJECT_SOURCE_DIR}/man/${page}.1
       VERBATIM)
