@@ -21,7 +21,8 @@ help:
 	@echo "make run       release build, then lumera on the bundled example"
 	@echo "make install   release build, then programs, man pages, library and Python module under PREFIX"
 	@echo "make windows   the Windows programs and library, packed into build/windows/lumera-*-win64.zip"
-	@echo "make test      every test: sanitized in build/test, the installed library in build/library,"
+	@echo "make test      installs missing packages (scripts/install-deps), then every test:"
+	@echo "               sanitized in build/test, the installed library in build/library,"
 	@echo "               the Windows build under Wine in build/test-windows"
 	@echo "make fuzz      each fuzz target for FUZZ_SECONDS (default 60), with clang"
 	@echo "make bench     speed, memory and size measurements against their targets"
@@ -37,16 +38,18 @@ run: release
 install: release
 	cmake --install build/release --prefix $(PREFIX)
 
+# scripts/install-deps installs the packages that the tests use, when they are missing.
 # A sanitized module does not load into a plain python3, and an outside project does not
 # link a sanitized library: the installed library and the Python module are tested in a
 # second tree of their own, without sanitizers.
 test:
+	scripts/install-deps
 	cmake -S . -B build/test -DCMAKE_BUILD_TYPE=Debug -DLUMERA_SANITIZE=ON -DLUMERA_PYTHON=OFF
 	cmake --build build/test -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir build/test --output-on-failure -j $(JOBS)
 	cmake -S . -B build/library -DCMAKE_BUILD_TYPE=Debug -DLUMERA_TESTS=OFF \
-	  -DLUMERA_LIBRARY_TESTS=ON -DLUMERA_PYTHON=ON -DPython_EXECUTABLE=$$(command -v python3)
+	  -DLUMERA_LIBRARY_TESTS=ON -DPython_EXECUTABLE=$$(command -v python3)
 	cmake --build build/library -j $(JOBS)
 	ctest --test-dir build/library --output-on-failure -j $(JOBS)
 	$(MAKE) test-windows
@@ -58,28 +61,28 @@ windows:
 	cd build/windows && cpack -G ZIP
 
 # The Windows tree is built lean (-O1, no debug information) and run under Wine, with a
-# prefix of its own and one wineserver for the whole run, stopped also when a test fails.
-# gtest_discover_tests runs the test programs while building, so the server starts first,
-# and the prefix is made (about 15 s, once) before two programs could race to make it.
+# prefix of its own (made once, in about 15 s) and one wineserver for the whole run,
+# stopped also when a test fails. Its tests are listed when ctest runs them.
 test-windows:
 	@if ! command -v $(MINGW_CXX) >/dev/null || [ ! -x $(WINE_DIR)/wine64 ]; then \
 	  echo "make test: $(MINGW_CXX) or $(WINE_DIR)/wine64 is missing, so the Windows tests are skipped"; \
 	  exit 0; \
 	fi; \
 	set -e; \
+	cmake -S . -B build/test-windows $(WINDOWS_TOOLCHAIN) -DCMAKE_BUILD_TYPE= -DCMAKE_CXX_FLAGS=-O1 \
+	  -DLUMERA_LINUX_TOOL=$(CURDIR)/build/test/app/lumera; \
+	cmake --build build/test-windows -j $(JOBS); \
 	export WINEPREFIX=$(CURDIR)/build/test-windows/wine WINEDEBUG=-all; \
 	mkdir -p $$WINEPREFIX; \
 	$(WINE_DIR)/wineserver -p; \
 	trap '$(WINE_DIR)/wineserver -k' EXIT; \
 	[ -f $$WINEPREFIX/system.reg ] || $(WINE_DIR)/wine64 wineboot --init 2>/dev/null; \
-	cmake -S . -B build/test-windows $(WINDOWS_TOOLCHAIN) -DCMAKE_BUILD_TYPE= -DCMAKE_CXX_FLAGS=-O1 \
-	  -DLUMERA_LINUX_TOOL=$(CURDIR)/build/test/app/lumera; \
-	cmake --build build/test-windows -j $(JOBS); \
 	ctest --test-dir build/test-windows --output-on-failure -j $(JOBS)
 
 # Each target runs on a scratch copy of its corpus, so what it finds stays out of the
 # committed corpus; inputs that expose a fault land in fuzz/artifacts/ (ignored by git).
 fuzz:
+	scripts/install-deps
 	CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DLUMERA_FUZZ=ON -DLUMERA_TESTS=OFF
 	cmake --build build/fuzz -j $(JOBS)
@@ -94,6 +97,7 @@ fuzz:
 # The codec micro-benchmarks, the traced tool of the release build on its worst case, the
 # explorer on a real text, then the packing levels on the installed XML files.
 bench: release
+	scripts/install-deps
 	cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DLUMERA_TESTS=OFF -DLUMERA_BENCH=ON
 	cmake --build build/bench -j $(JOBS)
 	build/bench/bench/codec_bench

@@ -63,16 +63,6 @@ Resource PublicResource(const TResourceInfo& info) {
   return resource;
 }
 
-// "#101" names the numeric ID 101, as resource scripts write it; anything else is a name.
-TResourceKey NameKey(const std::string& name) {
-  const bool numeric = name.size() > 1 && name.size() <= 6 && name[0] == '#' &&
-                       name.find_first_not_of("0123456789", 1) == std::string::npos;
-  if (numeric && std::stoul(name.substr(1)) <= 0xFFFF) {
-    return TResourceKey::OfId(static_cast<uint32_t>(std::stoul(name.substr(1))));
-  }
-  return TResourceKey::OfName(name);
-}
-
 Error ExecutableError(const EBadExecutable& e) {
   return Error(ErrorKind::BadExecutable, e.Message(), e.ClassName(), e.Message());
 }
@@ -162,9 +152,14 @@ std::vector<Resource> ListResources(std::span<const uint8_t> exe) {
 
 FoundResource FindResource(std::span<const uint8_t> exe, const std::string& name, uint16_t type,
                            std::optional<uint16_t> language) {
+  return FindResource(exe, name, std::to_string(type), language);
+}
+
+FoundResource FindResource(std::span<const uint8_t> exe, const std::string& name,
+                           const std::string& type, std::optional<uint16_t> language) {
   TResourceQuery query;
-  query.Type = TResourceKey::OfId(type);
-  query.Name = NameKey(name);
+  query.Type = TypeKeyOf(type);
+  query.Name = NameKeyOf(name);
   if (language) query.Language = *language;
   try {
     TFoundResource found = LookUpResource(exe, query);

@@ -104,7 +104,7 @@ int main(int argc, char** argv) {
                 render.Seconds, kRenderSeconds,
                 render.Seconds < kRenderSeconds ? "" : "  over the aim");
   } else {
-    std::printf("chromium render        skipped, %s is not installed\n",
+    std::printf("chromium render        skipped, no Chromium at '%s' (Debian package chromium)\n",
                 lumera::testing::kChromium);
   }
   std::printf("%s\n", ok ? "explorer: within targets" : "explorer: FAILED");

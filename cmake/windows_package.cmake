@@ -1,10 +1,6 @@
-# The Windows zip, lumera-VERSION-win64.zip (`make windows`): the programs in bin/, the
-# static library with its header and CMake files (installed by api/), the README, the
-# manual pages rendered to HTML by groff, and the example.
-install(TARGETS lumera RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-if(TARGET lumera-pack)
-  install(TARGETS lumera-pack RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-endif()
+# The Windows zip, lumera-VERSION-win64.zip (`make windows`): what `cmake --install` puts
+# in place (the programs in bin/, the static library with its header and CMake files), the
+# README, the manual pages rendered to HTML by groff, and the example.
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
 install(FILES ${PROJECT_SOURCE_DIR}/examples/sample.lum ${PROJECT_SOURCE_DIR}/examples/dec.xml
         DESTINATION examples)

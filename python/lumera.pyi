@@ -1,4 +1,4 @@
-"""The Lumera stream format: compress, decompress, explain, and IDR_LUMERA resources."""
+"""Lumera streams: compress, decompress and explain them, and find them in executables."""
 
 from typing import Any, Literal, Optional, TypedDict, Union
 
@@ -29,5 +29,10 @@ def compress(data: Buffer, level: int = 1) -> bytes: ...
 def explain(data: Buffer, max_output: int = 67108864) -> list[dict[str, Any]]: ...
 def list_resources(exe: Buffer) -> list[Resource]: ...
 def find_resource(
-    exe: Buffer, name: str = "IDR_LUMERA", type: int = 10, language: Optional[int] = None
+    exe: Buffer, name: str = "IDR_LUMERA", type: Union[int, str] = 10,
+    language: Optional[int] = None,
 ) -> bytes: ...
+def find_resource_with_language(
+    exe: Buffer, name: str = "IDR_LUMERA", type: Union[int, str] = 10,
+    language: Optional[int] = None,
+) -> tuple[bytes, int]: ...

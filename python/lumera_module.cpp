@@ -103,13 +103,87 @@ py::dict ResourceDict(const lumera::Resource& r) {
   return d;
 }
 
+// max_output as lumera-pack takes --max-output: a byte count from 0 to the ceiling.
+uint64_t MaxOutput(const py::int_& value) {
+  const std::string text = py::repr(value);
+  if (value < py::int_(0)) {
+    throw py::value_error("max_output wants a byte count such as 1048576, not " + text);
+  }
+  if (value > py::int_(lumera::DecompressOptions::kMaxOutputCeiling)) {
+    throw py::value_error("max_output " + text + " is past the ceiling of " +
+                          std::to_string(lumera::DecompressOptions::kMaxOutputCeiling) + " bytes");
+  }
+  return value.cast<uint64_t>();
+}
+
+// A resource type as an int from 0 to 65535, or as text that lumera-pack --type takes.
+std::string TypeText(const py::object& type) {
+  if (py::isinstance<py::str>(type)) return type.cast<std::string>();
+  if (!py::isinstance<py::int_>(type) || py::isinstance<py::bool_>(type)) {
+    throw py::type_error("type wants an int or a str, not " +
+                         std::string(py::str(type.get_type().attr("__name__"))));
+  }
+  const py::int_ id(type);
+  if (id < py::int_(0) || id > py::int_(0xFFFF)) {
+    throw py::value_error("type wants a number from 0 to 65535 or a name, not " +
+                          std::string(py::repr(id)));
+  }
+  return std::to_string(id.cast<uint32_t>());
+}
+
+lumera::FoundResource FindResource(const py::object& exe, const std::string& name,
+                                   const py::object& type, std::optional<uint16_t> language) {
+  const std::string typeText = TypeText(type);
+  const TBufferView view(exe);
+  py::gil_scoped_release released;
+  return lumera::FindResource(view.Bytes(), name, typeText, language);
+}
+
+constexpr const char* kModuleDoc = R"(Lumera streams: compress, decompress and explain them, and find them in executables.
+
+A Lumera stream is an adaptive, context-modelled, arithmetic-coded byte stream, as found
+in resources named IDR_LUMERA inside Windows executables.
+
+  compress(data, level=1)                 a stream that decodes to data
+  decompress(data, max_output=64 MiB)     the bytes a whole stream decodes to
+  explain(data, max_output=64 MiB)        every decoding event, as lumera-explain --json
+  list_resources(exe)                     every resource of a PE executable
+  find_resource(exe, name, type, language)                the bytes of one resource
+  find_resource_with_language(exe, name, type, language)  ...and the language taken
+
+Data is any contiguous buffer (bytes, bytearray, memoryview); results are bytes, lists and
+dicts. The GIL is released while the codec runs, so threads work side by side. Bad input
+raises LumeraError, which says what went wrong and where.)";
+
+constexpr const char* kErrorDoc = R"(Raised by every function of lumera on bad input.
+
+str(error) is a sentence for a person; the attributes are for programs:
+  kind           "InvalidStream" (the stream does not decode), "TooLarge" (the format
+                 cannot carry the data given to compress), "OutputLimit" (decoding would
+                 pass max_output) or "BadExecutable" (not a PE file, a damaged one, or
+                 no such resource)
+  class_name     the engine's class of the failure, as the traced tool reports it
+  message        the engine's message
+  out_offset     bytes output when decoding stopped (InvalidStream, OutputLimit), else None
+  source_offset  the source byte that holds the next bit not yet read (likewise)
+  input_offset   the offset of the input byte where packing was refused (TooLarge), else None)";
+
+constexpr const char* kResourceArgsDoc = R"(
+name is the resource's name, compared without regard to ASCII case, or "#101" for the
+ID 101. type is an int from 0 to 65535 or a str as lumera-pack --type takes it: "10",
+a standard type such as "RCDATA" or "RT_RCDATA" (any case), or a type's own name such as
+"DOCS". language picks one language; None takes the first in directory order. Raises
+LumeraError (kind "BadExecutable") when exe is not a PE file or has no such resource,
+naming what it has instead.)";
+
 }  // namespace
 
 PYBIND11_MODULE(lumera, m) {
-  m.doc() = "The Lumera stream format: compress, decompress, explain, and IDR_LUMERA resources.";
+  m.doc() = kModuleDoc;
   m.attr("__version__") = lumera::Version();
 
   static py::exception<lumera::Error> error(m, "LumeraError");
+  error.attr("__doc__") = kErrorDoc;
   py::register_exception_translator([](std::exception_ptr raised) {
     try {
       if (raised) std::rethrow_exception(raised);
@@ -127,17 +201,23 @@ PYBIND11_MODULE(lumera, m) {
 
   m.def(
       "decompress",
-      [](const py::object& data, uint64_t maxOutput) {
+      [](const py::object& data, const py::int_& maxOutput) {
+        const uint64_t bound = MaxOutput(maxOutput);
         const TBufferView view(data);
         std::vector<uint8_t> out;
         {
           py::gil_scoped_release released;
-          out = lumera::Decompress(view.Bytes(), {maxOutput});
+          out = lumera::Decompress(view.Bytes(), {bound});
         }
         return ToBytes(out);
       },
       py::arg("data"), py::arg("max_output") = lumera::DecompressOptions::kDefaultMaxOutput,
-      "Decode a whole stream. Raises LumeraError on a bad stream or past max_output bytes.");
+      R"(The bytes that a whole stream decodes to.
+
+Bytes after the end marker are ignored. max_output bounds the output, from 0 to
+2147483647 bytes (64 MiB by default), as lumera-pack --max-output does; a bound outside
+that raises ValueError. Raises LumeraError with kind "InvalidStream" when the stream does
+not decode and "OutputLimit" past max_output, saying where decoding stopped.)");
 
   m.def(
       "compress",
@@ -151,24 +231,33 @@ PYBIND11_MODULE(lumera, m) {
         return ToBytes(out);
       },
       py::arg("data"), py::arg("level") = 1,
-      "A stream that decodes to exactly data; level 1 (fast) to 9 (smallest).");
+      R"(A stream that decodes to exactly data.
+
+level 1 (the default) is fast and greedy, 9 the smallest (2 to 8 are 9); any other
+raises ValueError. Raises LumeraError with kind "TooLarge", and the input offset, when the
+format cannot carry data: plan on about 200 KB for text.)");
 
   m.def(
       "explain",
-      [](const py::object& data, uint64_t maxOutput) {
+      [](const py::object& data, const py::int_& maxOutput) {
+        const uint64_t bound = MaxOutput(maxOutput);
         const TBufferView view(data);
         std::vector<lumera::Event> events;
         {
           py::gil_scoped_release released;
           lumera::Explain(
-              view.Bytes(), [&](const lumera::Event& e) { events.push_back(e); }, {maxOutput});
+              view.Bytes(), [&](const lumera::Event& e) { events.push_back(e); }, {bound});
         }
         py::list result;
         for (const lumera::Event& e : events) result.append(EventDict(e));
         return result;
       },
       py::arg("data"), py::arg("max_output") = lumera::DecompressOptions::kDefaultMaxOutput,
-      "The events of a stream, as lumera-explain --json gives them.");
+      R"(Every event of a stream's decoding, as lumera-explain --json gives them.
+
+A list of dicts with the keys of lumera-explain --json: type ("literal", "repeat" or
+"end"), out, depth, bits and info; a literal adds byte and escaped, a repeat code, from and
+len. max_output is bounded as in decompress. Raises LumeraError as decompress does.)");
 
   m.def(
       "list_resources",
@@ -183,21 +272,35 @@ PYBIND11_MODULE(lumera, m) {
         for (const lumera::Resource& r : resources) result.append(ResourceDict(r));
         return result;
       },
-      py::arg("exe"), "Every resource of a PE executable.");
+      py::arg("exe"), R"(Every resource of a PE executable (PE32 or PE32+), in directory order.
+
+A list of dicts: type (a standard type's name such as "RT_RCDATA", a number, or a name),
+type_id (0 for a named type), name ("#101" for an ID), id (None for a name), language,
+size, file_offset, and error: why a damaged entry cannot be read, else None. Raises
+LumeraError (kind "BadExecutable") when the headers or the resource directory's root are
+damaged.)");
 
   m.def(
       "find_resource",
-      [](const py::object& exe, const std::string& name, uint16_t type,
+      [](const py::object& exe, const std::string& name, const py::object& type,
          std::optional<uint16_t> language) {
-        const TBufferView view(exe);
-        lumera::FoundResource found;
-        {
-          py::gil_scoped_release released;
-          found = lumera::FindResource(view.Bytes(), name, type, language);
-        }
-        return ToBytes(found.bytes);
+        return ToBytes(FindResource(exe, name, type, language).bytes);
       },
       py::arg("exe"), py::arg("name") = "IDR_LUMERA", py::arg("type") = lumera::kRtRcdata,
       py::arg("language") = py::none(),
-      "The bytes of a resource: by name (or \"#101\" for an ID), type and language.");
+      (std::string("The bytes of one resource of a PE executable.\n") + kResourceArgsDoc).c_str());
+
+  m.def(
+      "find_resource_with_language",
+      [](const py::object& exe, const std::string& name, const py::object& type,
+         std::optional<uint16_t> language) {
+        const lumera::FoundResource found = FindResource(exe, name, type, language);
+        return py::make_tuple(ToBytes(found.bytes), found.language);
+      },
+      py::arg("exe"), py::arg("name") = "IDR_LUMERA", py::arg("type") = lumera::kRtRcdata,
+      py::arg("language") = py::none(),
+      (std::string("(bytes, language) of one resource: which language was taken, when there\n"
+                   "may have been a choice.\n") +
+       kResourceArgsDoc)
+          .c_str());
 }

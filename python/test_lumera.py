@@ -7,6 +7,7 @@ PE files that hold the example as IDR_LUMERA.
 
 import json
 import os
+import re
 import subprocess
 import threading
 import unittest
@@ -14,6 +15,11 @@ import unittest
 import lumera
 
 TEXT = b"".join(b'<a id="%d">item %d</a>\n' % (i, i % 7) for i in range(300))
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
 
 
 class RoundTrip(unittest.TestCase):
@@ -67,6 +73,19 @@ class Errors(unittest.TestCase):
             lumera.decompress(lumera.compress(TEXT), max_output=100)
         self.assertEqual(raised.exception.kind, "OutputLimit")
 
+    def test_max_output_has_the_command_lines_bounds(self):
+        packed = lumera.compress(TEXT)
+        for call in (lumera.decompress, lumera.explain):
+            self.assertTrue(call(packed, max_output=2**31 - 1))
+            for bound, words in ((2**31, "max_output 2147483648 is past the ceiling of 2147483647 bytes"),
+                                 (2**40, "max_output 1099511627776 is past the ceiling"),
+                                 (-1, "max_output wants a byte count")):
+                with self.subTest(call=call.__name__, bound=bound):
+                    with self.assertRaisesRegex(ValueError, "^" + re.escape(words)):
+                        call(packed, max_output=bound)
+            with self.assertRaises(TypeError):
+                call(packed, max_output=1.5)
+
     def test_not_an_executable(self):
         with self.assertRaises(lumera.LumeraError) as raised:
             lumera.list_resources(b"plain text, no headers")
@@ -77,8 +96,7 @@ class Errors(unittest.TestCase):
 
 class Resources(unittest.TestCase):
     def read(self, name):
-        with open(os.path.join(os.environ["LUMERA_EXECUTABLES"], name), "rb") as f:
-            return f.read()
+        return read(os.path.join(os.environ["LUMERA_EXECUTABLES"], name))
 
     def test_the_example_comes_back_out_of_an_executable(self):
         with open(os.environ["LUMERA_SAMPLE"], "rb") as f:
@@ -92,12 +110,28 @@ class Resources(unittest.TestCase):
                          ("RT_RCDATA", len(sample), None))
         self.assertEqual(lumera.decompress(lumera.find_resource(exe))[:5], b"<?xml")
 
+    def test_a_type_is_a_number_or_a_name(self):
+        folder = os.path.dirname(os.environ["LUMERA_SAMPLE"])
+        sample, reference = (read(os.path.join(folder, f)) for f in ("sample.lum", "dec.xml"))
+        exe = self.read("mixed.exe")
+        for name, type_, want in (("IDR_LUMERA", 10, sample), ("idr_lumera", "rcdata", sample),
+                                  ("readme", "DOCS", reference), ("#1", "MANIFEST", reference)):
+            with self.subTest(name=name, type=type_):
+                self.assertEqual(lumera.find_resource(exe, name, type_), want)
+                self.assertEqual(lumera.find_resource_with_language(exe, name, type=type_), (want, 1033))
+        for type_, error in ((70000, ValueError), (True, TypeError), (None, TypeError),
+                             ("NOSUCH", lumera.LumeraError)):
+            with self.subTest(type=type_), self.assertRaises(error):
+                lumera.find_resource(exe, type=type_)
+
     def test_a_language_is_picked_or_refused(self):
         exe = self.read("languages.exe")
         languages = [r["language"] for r in lumera.list_resources(exe) if r["name"] == "IDR_LUMERA"]
         self.assertGreater(len(languages), 1)
+        self.assertEqual(lumera.find_resource_with_language(exe)[1], languages[0])
         for language in languages:
-            self.assertTrue(lumera.find_resource(exe, language=language))
+            data, taken = lumera.find_resource_with_language(exe, language=language)
+            self.assertEqual((data, taken), (lumera.find_resource(exe, language=language), language))
         with self.assertRaises(lumera.LumeraError) as raised:
             lumera.find_resource(exe, language=max(languages) + 1)
         self.assertEqual(raised.exception.kind, "BadExecutable")
@@ -119,6 +153,26 @@ class Explain(unittest.TestCase):
             self.assertEqual(set(got), set(want))
             self.assertAlmostEqual(got.pop("info"), want.pop("info"), delta=1e-4)
             self.assertEqual(got, want)
+
+
+class Documentation(unittest.TestCase):
+    def test_every_function_and_the_error_say_what_they_do(self):
+        public = [getattr(lumera, n) for n in dir(lumera) if not n.startswith("_")]
+        self.assertIn(lumera.LumeraError, public)
+        for item in public:
+            with self.subTest(item=item.__name__):
+                doc = item.__doc__ or ""
+                text = doc.split("\n", 1)[1] if doc.startswith(item.__name__ + "(") else doc
+                self.assertGreater(len(text.strip()), 40)
+        for word in ("compress", "find_resource_with_language", "LumeraError", "buffer"):
+            self.assertIn(word, lumera.__doc__)
+
+    def test_the_stub_declares_what_the_module_has(self):
+        with open(os.path.join(os.path.dirname(__file__), "lumera.pyi")) as f:
+            stub = f.read()
+        declared = set(re.findall(r"^def (\w+)", stub, re.M)) | set(re.findall(r"^class (\w+)\(Exception", stub, re.M))
+        present = {n for n in dir(lumera) if not n.startswith("_")}
+        self.assertEqual(declared, present)
 
 
 if __name__ == "__main__":

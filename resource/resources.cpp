@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <charconv>
 #include <utility>
 
 #include "resource/pe_image.h"
@@ -77,6 +78,13 @@ constexpr std::array<std::pair<uint32_t, const char*>, 21> kStandardTypes{{
 std::string TypeWord(const TResourceKey& type) {
   const std::string text = TypeText(type);
   return text.starts_with("RT_") ? text.substr(3) : text;
+}
+
+std::optional<uint32_t> NumberOf(std::string_view text) {
+  uint32_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
 }
 
 // "RCDATA resource named IDR_LUMERA", "RCDATA resource with ID 101".
@@ -233,6 +241,19 @@ std::optional<uint32_t> StandardTypeId(std::string_view name) {
     if (upper == standard) return id;
   }
   return std::nullopt;
+}
+
+TResourceKey TypeKeyOf(std::string_view type) {
+  if (const auto number = NumberOf(type)) return TResourceKey::OfId(*number);
+  if (const auto standard = StandardTypeId(type)) return TResourceKey::OfId(*standard);
+  return TResourceKey::OfName(type);
+}
+
+TResourceKey NameKeyOf(std::string_view name) {
+  if (name.starts_with("#")) {
+    if (const auto number = NumberOf(name.substr(1))) return TResourceKey::OfId(*number);
+  }
+  return TResourceKey::OfName(name);
 }
 
 std::vector<TResourceInfo> ListResourceEntries(std::span<const uint8_t> file) {

@@ -53,6 +53,10 @@ struct TResourceKey {
 std::string TypeText(const TResourceKey& type);
 // The ID of a standard type given as "RCDATA" or "RT_RCDATA" (any case), if it is one.
 std::optional<uint32_t> StandardTypeId(std::string_view name);
+// Keys as a person writes them: a type as a number ("10"), a standard type ("RCDATA") or
+// a type's own name ("DOCS"); a name as itself, or "#101" for the ID 101.
+TResourceKey TypeKeyOf(std::string_view type);
+TResourceKey NameKeyOf(std::string_view name);
 
 struct TResourceInfo {
   TResourceKey Type;

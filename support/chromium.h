@@ -9,7 +9,8 @@
 
 namespace lumera::testing {
 
-inline constexpr const char* kChromium = "/usr/bin/chromium";
+// The Chromium that CMake found; empty when there is none or it was turned off.
+inline constexpr const char* kChromium = LUMERA_CHROMIUM;
 
 // The arguments after the program's name: the switches, then action's, then page as a
 // file URL.

@@ -2,36 +2,12 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 
 #include "platform/hex.h"
 #include "tools/unpack.h"
 
 namespace lumera {
 namespace {
-
-std::optional<uint32_t> NumberOf(std::string_view text) {
-  uint32_t value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-  return value;
-}
-
-TResourceKey TypeKeyOf(const std::string& type) {
-  if (const auto number = NumberOf(type)) return TResourceKey::OfId(*number);
-  if (const auto standard = StandardTypeId(type)) return TResourceKey::OfId(*standard);
-  return TResourceKey::OfName(type);
-}
-
-// A resource script's "#101" names the ID 101.
-TResourceKey NameKeyOf(const std::string& name) {
-  if (name.starts_with("#")) {
-    if (const auto number = NumberOf(std::string_view(name).substr(1))) {
-      return TResourceKey::OfId(*number);
-    }
-  }
-  return TResourceKey::OfName(name);
-}
 
 // A name fit for a file in the working directory: no folder separators.
 std::string FileNameOf(std::string name) {

@@ -3,6 +3,8 @@
 
 #include <lumera/lumera.h>
 
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -15,6 +17,12 @@ Bytes Text(size_t lines) {
   std::string text;
   for (size_t i = 0; i < lines; ++i) text += "<row n=\"" + std::to_string(i % 97) + "\">cell</row>\n";
   return {text.begin(), text.end()};
+}
+
+Bytes ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  EXPECT_TRUE(in) << path;
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 template <class F>
@@ -79,6 +87,20 @@ TEST(Api, ErrorsCarryTheirKindAndOffsets) {
             lumera::ErrorKind::BadExecutable);
   EXPECT_EQ(ErrorOf([&] { lumera::FindResource(notExe); }).kind(),
             lumera::ErrorKind::BadExecutable);
+}
+
+TEST(Api, FindsAResourceByTypeNumberOrNameAndSaysWhichLanguage) {
+  const Bytes mixed = ReadFile(LUMERA_EXECUTABLES "/mixed.exe");
+  EXPECT_EQ(lumera::FindResource(mixed, "readme", "docs").bytes,
+            ReadFile(LUMERA_EXAMPLES "/dec.xml"));
+  EXPECT_EQ(lumera::FindResource(mixed, "#1", "MANIFEST").bytes,
+            lumera::FindResource(mixed, "#1", 24).bytes);
+  EXPECT_EQ(ErrorOf([&] { lumera::FindResource(mixed, "README", "RCDATA"); }).kind(),
+            lumera::ErrorKind::BadExecutable);
+  // German comes first in directory order.
+  const Bytes languages = ReadFile(LUMERA_EXECUTABLES "/languages.exe");
+  EXPECT_EQ(lumera::FindResource(languages).language, 1031);
+  EXPECT_EQ(lumera::FindResource(languages, "IDR_LUMERA", "RCDATA", 1033).language, 1033);
 }
 
 TEST(Api, VersionMatchesTheHeader) {

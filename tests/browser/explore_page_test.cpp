@@ -131,8 +131,9 @@ std::string LargerText() {
 
 TEST(ExplorePageInBrowser, ShowsTheTextTheSummaryAndTheShading) {
   if (::access(testing::kChromium, X_OK) != 0) {
-    GTEST_SKIP() << testing::kChromium
-                 << " is not installed (Debian package chromium): the page is not rendered";
+    GTEST_SKIP() << "no Chromium at '" << testing::kChromium
+                 << "' (Debian package chromium, found when the build is configured): the page "
+                    "is not rendered";
   }
   const std::string larger = LargerText();
   struct Case {

@@ -1,5 +1,6 @@
-// Round-trips a buffer through the installed library and checks the error on a corrupt
-// stream. Exits 0 when all holds, 1 with a line on standard error when not.
+// Round-trips a buffer through the installed library, checks the error on a corrupt
+// stream, and looks a resource up by its type's name. Exits 0 when all holds, 1 with a
+// line on standard error when not.
 #include <lumera/lumera.h>
 
 #include <cstdio>
@@ -33,6 +34,16 @@ bool CorruptStreamIsReported() {
   return Fail("a corrupt stream decoded");
 }
 
+// The lookup by a type's name links from outside too.
+bool NamedTypeLookupLinks() {
+  try {
+    lumera::FindResource(std::vector<uint8_t>{'M', 'Z'}, "README", "DOCS");
+  } catch (const lumera::Error& e) {
+    return e.kind() == lumera::ErrorKind::BadExecutable || Fail("wrong error kind");
+  }
+  return Fail("a resource was found in two bytes");
+}
+
 }  // namespace
 
 int main() {
@@ -42,5 +53,5 @@ int main() {
     Fail("library and header versions differ");
     return 1;
   }
-  return RoundTrips() && CorruptStreamIsReported() ? 0 : 1;
+  return RoundTrips() && CorruptStreamIsReported() && NamedTypeLookupLinks() ? 0 : 1;
 }
