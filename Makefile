@@ -33,7 +33,7 @@ release:
 	cmake --build build/release -j $(JOBS)
 
 run: release
-	cd examples && ../build/release/app/lumera sample.lum
+	cd examples && ../build/release/programs/lumera sample.lum
 
 install: release
 	cmake --install build/release --prefix $(PREFIX)
@@ -70,7 +70,7 @@ test-windows:
 	fi; \
 	set -e; \
 	cmake -S . -B build/test-windows $(WINDOWS_TOOLCHAIN) -DCMAKE_BUILD_TYPE= -DCMAKE_CXX_FLAGS=-O1 \
-	  -DLUMERA_LINUX_TOOL=$(CURDIR)/build/test/app/lumera; \
+	  -DLUMERA_LINUX_BUILD=$(CURDIR)/build/test; \
 	cmake --build build/test-windows -j $(JOBS); \
 	export WINEPREFIX=$(CURDIR)/build/test-windows/wine WINEDEBUG=-all; \
 	mkdir -p $$WINEPREFIX; \
@@ -101,7 +101,7 @@ bench: release
 	cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DLUMERA_TESTS=OFF -DLUMERA_BENCH=ON
 	cmake --build build/bench -j $(JOBS)
 	build/bench/bench/codec_bench
-	build/bench/bench/worst_case build/release/app/lumera
+	build/bench/bench/worst_case build/release/programs/lumera
 	build/bench/bench/explain_bench
 	build/bench/bench/compression_set
 

@@ -4,13 +4,12 @@
 
 #include <algorithm>
 
-#include "engine/decompressor.h"
-#include "lumera_version.h"
+#include "encoder/pack.h"
+#include "encoder/stream_packer.h"
+#include "engine/stream_decode.h"
 #include "explore/exploration.h"
+#include "lumera_version.h"
 #include "resource/resources.h"
-#include "tools/pack.h"
-#include "tools/stream_packer.h"
-#include "tools/unpack.h"
 
 namespace lumera {
 
@@ -24,13 +23,10 @@ std::vector<uint8_t> Copy(std::span<const uint8_t> bytes) {
   return {bytes.begin(), bytes.end()};
 }
 
-Error StreamError(bool pastBound, const std::string& className, const std::string& message,
-                  uint64_t out, uint64_t sourceByte) {
-  const std::string what = (pastBound ? "decoded output past the bound" : "not a valid stream") +
-                           std::string(": decoding stopped after ") + std::to_string(out) +
-                           " output bytes, at source byte " + std::to_string(sourceByte);
-  return Error(pastBound ? ErrorKind::OutputLimit : ErrorKind::InvalidStream,
-               what + " (" + message + ")", className, message, out, sourceByte);
+Error StreamError(const TDecodeFailure& failure) {
+  return Error(failure.PastBound() ? ErrorKind::OutputLimit : ErrorKind::InvalidStream,
+               FailureSentence(failure), failure.ClassName, failure.Message, failure.OutputBytes,
+               failure.SourceByte);
 }
 
 Event PublicEvent(const TEvent& e) {
@@ -67,10 +63,6 @@ Error ExecutableError(const EBadExecutable& e) {
   return Error(ErrorKind::BadExecutable, e.Message(), e.ClassName(), e.Message());
 }
 
-uint64_t BoundedOutput(uint64_t maxOutput) {
-  return std::min(maxOutput, kMaxOutputCeiling);
-}
-
 }  // namespace
 
 Error::Error(ErrorKind kind, const std::string& what, std::string className, std::string message,
@@ -88,15 +80,10 @@ const char* Version() {
   return kVersion;
 }
 
-std::vector<uint8_t> Decompress(std::span<const uint8_t> stream,
-                                const DecompressOptions& options) {
-  bool leftOver = false;
-  try {
-    return Unpack(Copy(stream), leftOver, BoundedOutput(options.max_output));
-  } catch (const EDecodingStopped& e) {
-    throw StreamError(e.PastBound(), e.EngineClass(), e.Message(), e.OutputBytes(),
-                      e.SourceByte());
-  }
+std::vector<uint8_t> Decompress(std::span<const uint8_t> stream, const DecompressOptions& options) {
+  TDecodedStream decoded = DecodeStream(stream, nullptr, options.max_output);
+  if (decoded.Failure) throw StreamError(*decoded.Failure);
+  return std::move(decoded.Output);
 }
 
 std::vector<uint8_t> Compress(std::span<const uint8_t> data, const CompressOptions& options) {
@@ -116,12 +103,9 @@ std::vector<uint8_t> Compress(std::span<const uint8_t> data, const CompressOptio
 ExplainSummary Explain(std::span<const uint8_t> stream,
                        const std::function<void(const Event&)>& onEvent,
                        const DecompressOptions& options) {
-  const TExploration run = Explore(Copy(stream), BoundedOutput(options.max_output));
+  const TExploration run = Explore(stream, options.max_output);
   for (const TEvent& e : run.Events) onEvent(PublicEvent(e));
-  if (const auto& f = run.Failure) {
-    throw StreamError(f->ClassName == kOutputLimitClass, f->ClassName, f->Message, f->Out,
-                      f->SourceByte);
-  }
+  if (run.Failure) throw StreamError(*run.Failure);
   const TSummary totals = Summarize(run.Events);
   ExplainSummary summary;
   summary.source_bytes = run.SourceBytes;
@@ -159,7 +143,7 @@ FoundResource FindResource(std::span<const uint8_t> exe, const std::string& name
                            const std::string& type, std::optional<uint16_t> language) {
   TResourceQuery query;
   query.Type = TypeKeyOf(type);
-  query.Name = NameKeyOf(name);
+  query.Name = TResourceKey::Parse(name);
   if (language) query.Language = *language;
   try {
     TFoundResource found = LookUpResource(exe, query);

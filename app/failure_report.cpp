@@ -3,6 +3,7 @@
 #include "platform/exceptions.h"
 #include "platform/hex.h"
 #include "platform/process.h"
+#include "platform/standard_streams.h"
 
 namespace lumera {
 

@@ -22,10 +22,10 @@
 #include <unordered_set>
 #include <vector>
 
+#include "encoder/pack.h"
+#include "encoder/stream_packer.h"
+#include "engine/stream_decode.h"
 #include "platform/exceptions.h"
-#include "tools/pack.h"
-#include "tools/stream_packer.h"
-#include "tools/unpack.h"
 
 namespace {
 
@@ -120,12 +120,8 @@ TPacked PackTimed(const Bytes& input, int level) {
     spent += seconds;
   } while (spent < kMinSeconds);
   packed.Size = stream.size();
-  bool leftOver = false;
-  try {
-    packed.Exact = lumera::Unpack(stream, leftOver) == input && !leftOver;
-  } catch (const lumera::Exception&) {
-    packed.Exact = false;
-  }
+  const lumera::TDecodedStream decoded = lumera::DecodeStream(stream);
+  packed.Exact = decoded.Output == input && decoded.End && decoded.UnusedSourceBytes == 0;
   return packed;
 }
 

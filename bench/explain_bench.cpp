@@ -16,7 +16,7 @@
 #include "child_process.h"
 #include "chromium.h"
 #include "test_support.h"
-#include "tools/pack.h"
+#include "encoder/pack.h"
 
 namespace {
 

@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "child_process.h"
+#include "encoder/stream_packer.h"
+#include "engine/stream_decode.h"
 #include "test_support.h"
-#include "tools/stream_packer.h"
-#include "tools/unpack.h"
 
 namespace {
 
@@ -45,8 +45,7 @@ int main(int argc, char** argv) {
   const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
 
   const Bytes stream = WorstStream();
-  bool leftOver = false;
-  const Bytes decoded = lumera::Unpack(stream, leftOver);
+  const Bytes decoded = lumera::DecodeStream(stream).Output;
   const std::string expected(decoded.begin(), decoded.end());
   const lumera::testing::TScratchDir dir;
   WriteFile(dir / "worst.lum", stream);
@@ -62,7 +61,8 @@ int main(int argc, char** argv) {
   options.DiscardOutput = true;
   for (int i = 0; i < runs; ++i) {
     std::filesystem::remove(dir / "out.xml");
-    const lumera::testing::TChildRun run = lumera::testing::RunChild(tool, {"worst.lum"}, dir, options);
+    const lumera::testing::TChildRun run =
+        lumera::testing::RunChild(tool, {"worst.lum"}, dir, options);
     const bool complete = run.Status == 0 && ReadFile(dir / "out.xml") == expected;
     std::printf("run %d: status %d, %.3f s wall, peak %.2f MB%s\n", i + 1, run.Status, run.Seconds,
                 run.PeakBytes / 1e6, complete ? "" : ", out.xml differs from dec.xml");

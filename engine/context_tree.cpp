@@ -1,5 +1,7 @@
 #include "engine/context_tree.h"
 
+#include <algorithm>
+
 #include "engine/decompressor.h"
 
 namespace lumera {
@@ -29,16 +31,31 @@ void TDictionary::Reset(uint16_t capacity) {
   FItems.resize(capacity);
 }
 
-TDic& TDecompressor::FindContext() {
+TDic& TDecompressor::Walk(const std::array<uint8_t, 4>& hist, uint8_t histIdx,
+                          uint8_t& order) const {
   TDic* node = FDictionary->FRoot.get();
-  for (FOrder = 0; FOrder < 4; ++FOrder) {
-    const uint8_t slot = FHist[HistoryIndex(FHistIdx, FOrder)] >> FShift[FOrder];
+  for (order = 0; order < 4; ++order) {
+    const uint8_t slot = hist[HistoryIndex(histIdx, order)] >> FShift[order];
     const uint16_t child = node->FSlots[slot].Child();
     if (child == kNoChild) return *node;
     node = FDictionary->FItems[child].get();
   }
-  FOrder = kDeepest;
+  order = kDeepest;
   return *node;
+}
+
+TDic& TDecompressor::FindContext() {
+  return Walk(FHist, FHistIdx, FOrder);
+}
+
+const TDic& TDecompressor::ContextOf(std::span<const uint8_t> recent) const {
+  // With the next write at slot 0, the latest byte stands in slot 3.
+  std::array<uint8_t, 4> hist{};
+  for (size_t back = 1; back <= std::min<size_t>(recent.size(), 4); ++back) {
+    hist[4 - back] = recent[recent.size() - back];
+  }
+  uint8_t order = 0;
+  return Walk(hist, 0, order);
 }
 
 // Counts with the node and depth of the walk made before the byte was output; the spawn

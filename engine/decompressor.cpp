@@ -11,10 +11,6 @@ TDecompressor::TDecompressor(TDiagnostics* diagnostics, uint64_t stopAfter)
   SetDefaults();
 }
 
-std::string OutputBoundMessage(uint64_t maxOutput) {
-  return "The decoded output exceeds the bound of " + std::to_string(maxOutput) + " bytes.";
-}
-
 void TDecompressor::SetDefaults() {
   FShift = {1, 3, 4, 5};
   FThreshold = {1, 8, 16, 32};

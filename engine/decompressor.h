@@ -36,6 +36,7 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <span>
 #include <string>
 
 #include "engine/bit_reader.h"
@@ -53,14 +54,6 @@ struct TBytePositions {
 };
 
 inline constexpr uint64_t kNoStop = std::numeric_limits<uint64_t>::max();
-// Whole-stream decoders in memory bound what a crafted stream can expand to: by default
-// to this, and never past the ceiling, beyond which the 32-bit output offsets of the
-// rings and the repeat would wrap.
-inline constexpr uint64_t kDefaultMaxOutput = uint64_t{64} << 20;
-inline constexpr uint64_t kMaxOutputCeiling = (uint64_t{1} << 31) - 1;
-// The class name and message of the failure that ends such a decoder at its bound.
-inline constexpr const char* kOutputLimitClass = "OutputLimit";
-std::string OutputBoundMessage(uint64_t maxOutput);
 // The initial code value: the first 32 bits of the source, read before the bit reader.
 inline constexpr uint32_t kInitialCodeBits = 32;
 inline constexpr uint16_t kContextCapacity = 2048;
@@ -111,6 +104,10 @@ class TDecompressor {
 
   // Context tree (context_tree.cpp).
   TDic& FindContext();
+  // The table the walk would reach for another history, with the tree as it stands now:
+  // recent holds the latest output bytes, the latest last, and older bytes that it lacks
+  // count as 0, as in the history at the start. Changes nothing.
+  const TDic& ContextOf(std::span<const uint8_t> recent) const;
   // The depth of the table the last walk reached: FOrder, with kDeepest counted as 4.
   uint8_t ContextDepth() const { return FOrder == kDeepest ? 4 : FOrder; }
   void CountHit(uint8_t symbol, TDic& node);
@@ -144,6 +141,9 @@ class TDecompressor {
   uint64_t FStopAfter;
 
  private:
+  // The walk of FindContext over any history; sets order to the depth reached.
+  TDic& Walk(const std::array<uint8_t, 4>& hist, uint8_t histIdx, uint8_t& order) const;
+
   // Reported to, never owned; none means silent.
   TDiagnostics* FDiagnostics;
 };

@@ -57,6 +57,7 @@ void TDic::Append(TDicItem entry) {
 }
 
 void TDic::CopyFrequent(const TDic& source, uint16_t minWeight) {
+  if (source.IsEmpty()) return;
   for (int32_t i = 0; i < source.FCount; ++i) {
     const TDicItem entry = source.FItems[i];
     if (entry.Symbol() != kEscapeSymbol && entry.Weight() >= minWeight) Append(entry);

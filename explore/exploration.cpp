@@ -2,9 +2,6 @@
 
 #include <algorithm>
 
-#include "platform/exceptions.h"
-#include "platform/stream.h"
-
 namespace lumera {
 
 namespace {
@@ -16,42 +13,23 @@ void Add(TKindTotals& totals, const TEvent& event) {
   totals.Info += event.Info;
 }
 
-void Collect(TExploration& result, const TDecompressor& decoder, const TEventRecorder& recorder,
-             const TMemoryStream& output) {
-  result.Output = output.Bytes();
-  result.Events = recorder.Events();
-  result.Contexts = decoder.FDictionary ? decoder.FDictionary->FCount : 0;
-  result.MaxTotal = recorder.MaxTotal();
-  result.OverloadedHits = recorder.OverloadedHits();
-  result.BitsTaken = decoder.SourceBitsTaken();
-  result.End = decoder.FDone;
-  result.LeftOver = recorder.LeftOver();
-}
-
 }  // namespace
 
-TExploration Explore(const std::vector<uint8_t>& stream, uint64_t maxOutput) {
+TExploration Explore(std::span<const uint8_t> stream, uint64_t maxOutput) {
+  TEventRecorder recorder;
+  TDecodedStream decoded = DecodeStream(stream, &recorder, maxOutput);
   TExploration result;
   result.SourceBytes = stream.size();
-  TEventRecorder recorder;
-  TMemoryStream source(stream);
-  TMemoryStream output;
-  // One byte past the bound stops the loop, so that an output of exactly maxOutput bytes
-  // can still reach its end marker.
-  TDecompressor decoder(&recorder, std::min(maxOutput, kMaxOutputCeiling) + 1);
-  decoder.FSource = &source;
-  decoder.FDest = &output;
-  try {
-    decoder.Decompress();
-  } catch (const Exception& e) {
-    result.Failure = TExploreFailure{e.ClassName(), e.Message(), recorder.OutputBytes(),
-                                     decoder.SourceByteReached()};
-  }
-  Collect(result, decoder, recorder, output);
-  if (!result.Failure && !result.End) {
-    result.Failure = TExploreFailure{kOutputLimitClass, OutputBoundMessage(maxOutput),
-                                     recorder.OutputBytes(), decoder.SourceByteReached()};
-  }
+  result.Output = std::move(decoded.Output);
+  result.Events = recorder.Events();
+  result.Contexts = decoded.Contexts;
+  result.MaxTotal = recorder.MaxTotal();
+  result.OverloadedHits = recorder.OverloadedHits();
+  result.BitsTaken = decoded.BitsTaken;
+  result.End = decoded.End;
+  result.LeftOver = recorder.LeftOver();
+  result.UnusedSourceBytes = decoded.UnusedSourceBytes;
+  result.Failure = std::move(decoded.Failure);
   return result;
 }
 

@@ -4,20 +4,14 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
-#include "engine/decompressor.h"
+#include "engine/stream_decode.h"
 #include "explore/event_recorder.h"
 
 namespace lumera {
-
-struct TExploreFailure {
-  std::string ClassName;  // the engine's, or kOutputLimitClass
-  std::string Message;
-  uint64_t Out = 0;         // bytes output when decoding stopped
-  uint64_t SourceByte = 0;  // the source byte holding the next bit not yet delivered
-};
 
 struct TExploration {
   uint64_t SourceBytes = 0;
@@ -29,12 +23,13 @@ struct TExploration {
   uint64_t BitsTaken = 0;  // by the coder, the initial code value included
   bool End = false;        // the end marker was decoded
   bool LeftOver = false;   // the end came before the source was used up
-  std::optional<TExploreFailure> Failure;
+  uint64_t UnusedSourceBytes = 0;
+  std::optional<TDecodeFailure> Failure;
 };
 
 // Decodes stream to its end marker, its first failure, or past maxOutput bytes of
 // output (a failure of class kOutputLimitClass). Never raises for a bad stream.
-TExploration Explore(const std::vector<uint8_t>& stream, uint64_t maxOutput = kDefaultMaxOutput);
+TExploration Explore(std::span<const uint8_t> stream, uint64_t maxOutput = kDefaultMaxOutput);
 
 // Totals over events, as the listing's and the JSON's summaries give them.
 struct TKindTotals {

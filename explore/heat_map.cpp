@@ -174,7 +174,7 @@ void WriteHeading(std::ostream& out, const TExploration& run, const TComparison*
   WriteSummary(summary, run);
   out << "<pre class=s>" << HtmlEscaped(summary.str()) << "</pre>\n";
   if (run.Failure) {
-    out << "<div class=f>" << HtmlEscaped(FailureText(*run.Failure)) << "</div>\n";
+    out << "<div class=f>" << HtmlEscaped(FailureSentence(*run.Failure)) << "</div>\n";
   }
   if (against) {
     out << "<div class=a>" << HtmlEscaped(VerdictText(*against, run.Events)) << "</div>\n";

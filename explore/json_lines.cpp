@@ -3,37 +3,11 @@
 #include <cmath>
 #include <cstdio>
 
+#include "platform/utf8.h"
+
 namespace lumera {
 
 namespace {
-
-// The length of the well-formed UTF-8 sequence at the start of text, or 0. Overlong
-// forms, surrogates and code points past U+10FFFF are not well-formed.
-size_t Utf8Length(std::string_view text) {
-  const auto byte = [&](size_t i) { return static_cast<uint8_t>(text[i]); };
-  const uint8_t lead = byte(0);
-  size_t length = 0;
-  uint8_t low = 0x80, high = 0xBF;  // the range of the second byte
-  if (lead < 0x80) return 1;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (text.size() < length || byte(1) < low || byte(1) > high) return 0;
-  for (size_t i = 2; i < length; ++i) {
-    if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
-  }
-  return length;
-}
 
 // One JSON object on one line, its fields added in order.
 class TJsonLine {
@@ -85,9 +59,9 @@ void WriteEvent(std::ostream& out, const TEvent& e) {
   line.WriteTo(out);
 }
 
-void WriteFailure(std::ostream& out, const TExploreFailure& f) {
+void WriteFailure(std::ostream& out, const TDecodeFailure& f) {
   TJsonLine("failure")
-      .Number("out", f.Out)
+      .Number("out", f.OutputBytes)
       .Number("source_byte", f.SourceByte)
       .String("class", f.ClassName)
       .String("message", f.Message)

@@ -106,17 +106,9 @@ void WriteSummary(std::ostream& out, const TExploration& run) {
   Line(out, "  %-16s %s", "end marker", HowItEnded(run));
 }
 
-std::string FailureText(const TExploreFailure& f) {
-  const bool limit = f.ClassName == kOutputLimitClass;
-  return std::string(limit ? "the decoded output passes --max-output: decoding stopped"
-                           : "not a valid stream: decoding failed") +
-         " after " + std::to_string(f.Out) + " output bytes, at source byte " +
-         std::to_string(f.SourceByte) + " (" + f.ClassName + ": " + f.Message + ")";
-}
-
 void WriteListing(std::ostream& out, const TExploration& run, const TComparison* against) {
   WriteEvents(out, run);
-  if (run.Failure) out << "failure  " << FailureText(*run.Failure) << '\n';
+  if (run.Failure) out << "failure  " << FailureSentence(*run.Failure) << '\n';
   if (against) out << "against  " << VerdictText(*against, run.Events) << '\n';
   out << '\n';
   WriteSummary(out, run);

@@ -18,9 +18,4 @@ void WriteListing(std::ostream& out, const TExploration& run, const TComparison*
 // per depth, the contexts created, the largest total, and how the stream ended.
 void WriteSummary(std::ostream& out, const TExploration& run);
 
-// One sentence on how and where decoding stopped, with the engine's class and message:
-// "not a valid stream: decoding failed after 12 output bytes, at source byte 9
-// (Exception: Find reached the end of TDic.)".
-std::string FailureText(const TExploreFailure& failure);
-
 }  // namespace lumera

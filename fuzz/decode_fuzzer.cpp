@@ -8,9 +8,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "engine/decompressor.h"
-#include "platform/exceptions.h"
-#include "platform/stream.h"
+#include "engine/stream_decode.h"
 
 namespace {
 
@@ -21,19 +19,10 @@ constexpr int64_t kLongestOutput = kStopAfter + 0xFFFF;
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  lumera::TMemoryStream source(std::vector<uint8_t>(data, data + size));
-  lumera::TMemoryStream output;
-  lumera::TDecompressor decompressor(nullptr, kStopAfter);
-  decompressor.FSource = &source;
-  decompressor.FDest = &output;
-  try {
-    decompressor.Decompress();
-  } catch (const lumera::Exception&) {
-    // A malformed or truncated source is refused; that is what it should do.
-  }
-  if (output.Size() > kLongestOutput) {
-    std::fprintf(stderr, "decoded %lld bytes, past the stop\n",
-                 static_cast<long long>(output.Size()));
+  // A malformed or truncated source is refused; that is what it should do.
+  const lumera::TDecodedStream decoded = lumera::DecodeStream({data, size}, nullptr, kStopAfter);
+  if (decoded.Output.size() > kLongestOutput) {
+    std::fprintf(stderr, "decoded %zu bytes, past the stop\n", decoded.Output.size());
     std::abort();
   }
   return 0;

@@ -8,9 +8,9 @@
 #include <cstdlib>
 #include <vector>
 
+#include "encoder/pack.h"
+#include "engine/stream_decode.h"
 #include "platform/exceptions.h"
-#include "tools/pack.h"
-#include "tools/unpack.h"
 
 namespace {
 
@@ -21,21 +21,18 @@ void RoundTrip(const std::vector<uint8_t>& input, int level) {
   } catch (const lumera::Exception&) {
     return;  // the format cannot carry this input
   }
-  bool leftOver = false;
-  std::vector<uint8_t> decoded;
-  try {
-    decoded = lumera::Unpack(stream, leftOver);
-  } catch (const lumera::Exception& e) {
+  const lumera::TDecodedStream decoded = lumera::DecodeStream(stream);
+  if (decoded.Failure) {
     std::fprintf(stderr, "level %d: a packed stream of %zu bytes was refused: %s\n", level,
-                 stream.size(), e.what());
+                 stream.size(), lumera::FailureSentence(*decoded.Failure).c_str());
     std::abort();
   }
-  if (decoded != input) {
+  if (decoded.Output != input) {
     std::fprintf(stderr, "level %d: %zu bytes in, %zu bytes back, different\n", level, input.size(),
-                 decoded.size());
+                 decoded.Output.size());
     std::abort();
   }
-  if (leftOver) {
+  if (decoded.UnusedSourceBytes > 0) {
     std::fprintf(stderr, "level %d: the end marker came before the end of a packed stream\n",
                  level);
     std::abort();

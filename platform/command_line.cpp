@@ -24,4 +24,9 @@ std::vector<std::string> SplitCommandLine(std::string_view line) {
   return args;
 }
 
+TArgv::TArgv(int argc, char** argv) : FArgs(ProgramArguments(argc, argv)) {
+  for (std::string& arg : FArgs) FValues.push_back(arg.data());
+  FValues.push_back(nullptr);
+}
+
 }  // namespace lumera

@@ -1,5 +1,7 @@
 #include "platform/console.h"
 
+#include "platform/standard_streams.h"
+
 namespace lumera {
 
 void TConsole::WriteLine(std::string_view text) {
@@ -20,6 +22,10 @@ void TConsole::Flush() {
 void TConsole::Pause() {
   Flush();
   SkipLine();
+}
+
+void TStdConsole::Deliver(std::string_view text) {
+  WriteStandardOutput(text);
 }
 
 void TMemoryConsole::SkipLine() {

@@ -2,15 +2,8 @@
 
 #include "platform/console.h"
 #include "platform/exceptions.h"
-#include "platform/windows_text.h"
 
 namespace lumera {
-
-void TStdConsole::Deliver(std::string_view text) {
-  if (const DWORD error = WriteStandardHandle(STD_OUTPUT_HANDLE, text); error != 0) {
-    throw EInOutError(SystemErrorText(static_cast<int>(error)));
-  }
-}
 
 // One byte at a time, so that nothing after the line is taken from the next reader. A
 // pipe whose writer has gone reports ERROR_BROKEN_PIPE: that is the end of input.

@@ -1,6 +1,7 @@
-// A stream over a file, held with sharing denied, so a second opener of the same file (in
-// this process or another) fails instead of waiting: on POSIX systems every open takes an
-// exclusive, non-blocking lock; on Windows the file is opened with share mode 0. Nothing is buffered in user space: a Write is in the file
+// A stream over a file, held with sharing denied, so that a second opener of the same
+// file (in this process or another) fails instead of waiting: on POSIX systems every open
+// takes an exclusive, non-blocking lock; on Windows the file is opened with share mode 0.
+// Nothing is buffered in user space: a Write is in the file
 // when it returns.
 //
 // An input that is not a regular file (a pipe, a FIFO, a character device) has no size
@@ -41,7 +42,7 @@ class TFileStream : public TStream {
   // Serves a read from FContent.
   size_t ReadHeld(void* buffer, size_t count);
 
-  intptr_t FHandle = -1;  // a descriptor or a Windows HANDLE; -1 for an input held in memory
+  intptr_t FHandle = -1;  // the system's handle; -1 for an input held in memory
   std::vector<uint8_t> FContent;
   int64_t FPosition = 0;
   int64_t FSize = 0;
@@ -59,14 +60,6 @@ inline constexpr std::string_view kPathDelimiters = "/";
 // create file", the full path in quotes, then reason, the system's text.
 [[noreturn]] void RaiseOpenFailure(const std::string& path, TFileMode mode,
                                    const std::string& reason);
-
-// Takes the exclusive, non-blocking lock with which every open denies sharing. Returns 0,
-// or the error number that LockRefusalText turns into words.
-int LockExclusive(int handle);
-
-// Everything that handle delivers until its end, read sequentially; raises EInOutError
-// with the system's text when a read fails.
-std::vector<uint8_t> ReadToEnd(int handle);
 
 // path made absolute against workingDir and normalized as text: "." components dropped,
 // each ".." resolved against the component before it (at the root it stays there),

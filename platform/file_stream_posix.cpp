@@ -1,7 +1,4 @@
-#include "platform/file_stream.h"
-
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +8,8 @@
 #include <vector>
 
 #include "platform/exceptions.h"
+#include "platform/file_stream.h"
+#include "platform/system_handle.h"
 
 namespace lumera {
 
@@ -50,33 +49,13 @@ std::string ExpandPath(const std::string& path) {
   return FullPath(path, known ? directory : "/");
 }
 
-int LockExclusive(int handle) {
-  return ::flock(handle, LOCK_EX | LOCK_NB) == 0 ? 0 : errno;
-}
-
-std::vector<uint8_t> ReadToEnd(int handle) {
-  std::vector<uint8_t> bytes;
-  std::vector<uint8_t> chunk(size_t{1} << 16);
-  for (;;) {
-    const ssize_t got = ::read(handle, chunk.data(), chunk.size());
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) throw EInOutError(SystemErrorText(errno));
-    if (got == 0) return bytes;
-    bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + got);
-  }
-}
-
 TFileStream::TFileStream(const std::string& path, TFileMode mode) {
   struct stat info {};
   const int handle = OpenLocked(path, mode, info);
   if (mode == TFileMode::OpenRead && !S_ISREG(info.st_mode)) {
-    try {
-      FContent = ReadToEnd(handle);
-    } catch (...) {
-      ::close(handle);
-      throw;
-    }
+    const int error = ReadUpTo(handle, FContent, UINT64_MAX);
     ::close(handle);
+    if (error != 0) throw EInOutError(SystemErrorText(error));
     FSize = static_cast<int64_t>(FContent.size());
     return;
   }
@@ -85,7 +64,7 @@ TFileStream::TFileStream(const std::string& path, TFileMode mode) {
 }
 
 TFileStream::~TFileStream() {
-  if (FHandle >= 0) ::close(FHandle);
+  if (FHandle >= 0) ::close(static_cast<int>(FHandle));
 }
 
 // Positional reads and writes: the position is kept here, so moving it and asking for it
@@ -94,8 +73,8 @@ size_t TFileStream::Read(void* buffer, size_t count) {
   if (FHandle < 0) return ReadHeld(buffer, count);
   size_t done = 0;
   while (done < count) {
-    const ssize_t got = ::pread(FHandle, static_cast<char*>(buffer) + done, count - done,
-                                FPosition + static_cast<int64_t>(done));
+    const ssize_t got = ::pread(static_cast<int>(FHandle), static_cast<char*>(buffer) + done,
+                                count - done, FPosition + static_cast<int64_t>(done));
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) break;
     done += static_cast<size_t>(got);
@@ -108,8 +87,8 @@ size_t TFileStream::Write(const void* buffer, size_t count) {
   if (FHandle < 0) return 0;  // an input held in memory
   size_t done = 0;
   while (done < count) {
-    const ssize_t put = ::pwrite(FHandle, static_cast<const char*>(buffer) + done, count - done,
-                                 FPosition + static_cast<int64_t>(done));
+    const ssize_t put = ::pwrite(static_cast<int>(FHandle), static_cast<const char*>(buffer) + done,
+                                 count - done, FPosition + static_cast<int64_t>(done));
     if (put < 0 && errno == EINTR) continue;
     if (put <= 0) break;
     done += static_cast<size_t>(put);

@@ -2,14 +2,13 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
 
 #include "platform/process.h"
 
 namespace lumera {
 
 std::vector<std::string> ProgramArguments(int argc, char** argv) {
-  return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
+  return std::vector<std::string>(argv, argv + argc);
 }
 
 std::string ProgramFileName(const char* argv0) {
@@ -19,7 +18,6 @@ std::string ProgramFileName(const char* argv0) {
 }
 
 void PrepareStandardStreams() {
-  std::signal(SIGPIPE, SIG_IGN);
   // Reading a write-only descriptor, or writing a read-only one, fails with EBADF: a
   // closed stream stays unusable, yet no file can be opened on its number.
   const int flags[] = {O_WRONLY, O_RDONLY, O_RDONLY};
@@ -31,15 +29,6 @@ void PrepareStandardStreams() {
         ::close(stand_in);
       }
     }
-  }
-}
-
-void WriteStandardError(std::string_view text) noexcept {
-  while (!text.empty()) {
-    const ssize_t put = ::write(STDERR_FILENO, text.data(), text.size());
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) return;
-    text.remove_prefix(static_cast<size_t>(put));
   }
 }
 

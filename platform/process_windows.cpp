@@ -10,9 +10,7 @@ namespace lumera {
 // The C runtime's argv is in the ANSI code page, which cannot hold every file name, and
 // it reads \" as an escaped quote: the arguments are split from the wide command line.
 std::vector<std::string> ProgramArguments(int, char**) {
-  std::vector<std::string> args = SplitCommandLine(Narrow(::GetCommandLineW()));
-  if (!args.empty()) args.erase(args.begin());
-  return args;
+  return SplitCommandLine(Narrow(::GetCommandLineW()));
 }
 
 std::string ProgramFileName(const char* argv0) {
@@ -37,14 +35,6 @@ void PrepareStandardStreams() {
   // A missing disk or floppy is a failed open, not a dialog box that waits for a click.
   ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
   for (int handle = 0; handle < 3; ++handle) ::_setmode(handle, _O_BINARY);
-}
-
-void WriteStandardError(std::string_view text) noexcept {
-  try {
-    WriteStandardHandle(STD_ERROR_HANDLE, text);
-  } catch (...) {
-    // Out of memory for the console's copy of the text.
-  }
 }
 
 bool AloneOnConsole() {

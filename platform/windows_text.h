@@ -11,9 +11,4 @@ namespace lumera {
 std::wstring Widen(std::string_view utf8);
 std::string Narrow(std::wstring_view wide);
 
-// Writes all of text to one of the standard handles (STD_OUTPUT_HANDLE, STD_ERROR_HANDLE):
-// to a console as UTF-16, so that it shows as UTF-8 reads; elsewhere its bytes as they are.
-// Returns 0, or the system's error code.
-unsigned long WriteStandardHandle(unsigned long which, std::string_view text);
-
 }  // namespace lumera

@@ -6,43 +6,12 @@
 #include <charconv>
 #include <utility>
 
+#include "platform/utf8.h"
 #include "resource/pe_image.h"
 #include "resource/resource_tree.h"
 
 namespace lumera {
 namespace {
-
-constexpr char16_t kReplacementCharacter = 0xFFFD;
-
-// Decodes one UTF-8 sequence at text[pos], moving pos past it; a malformed sequence
-// yields U+FFFD and moves past its first byte.
-char32_t NextCodePoint(std::string_view text, size_t& pos) {
-  const auto byte = [&](size_t i) { return static_cast<uint8_t>(text[i]); };
-  const uint8_t lead = byte(pos++);
-  if (lead < 0x80) return lead;
-  const size_t extra = lead >= 0xF8   ? 0
-                       : lead >= 0xF0 ? 3
-                       : lead >= 0xE0 ? 2
-                       : lead >= 0xC0 ? 1
-                                      : 0;
-  if (extra == 0 || pos + extra > text.size()) return kReplacementCharacter;
-  char32_t point = lead & (0x3F >> extra);
-  for (size_t i = 0; i < extra; ++i) {
-    if ((byte(pos + i) & 0xC0) != 0x80) return kReplacementCharacter;
-    point = point << 6 | (byte(pos + i) & 0x3F);
-  }
-  pos += extra;
-  return point > 0x10FFFF ? kReplacementCharacter : point;
-}
-
-void AppendUtf8(std::string& out, char32_t point) {
-  constexpr uint8_t kLeads[] = {0x00, 0xC0, 0xE0, 0xF0};
-  const int extra = point < 0x80 ? 0 : point < 0x800 ? 1 : point < 0x10000 ? 2 : 3;
-  out.push_back(static_cast<char>(kLeads[extra] | point >> (6 * extra)));
-  for (int i = extra - 1; i >= 0; --i) {
-    out.push_back(static_cast<char>(0x80 | (point >> (6 * i) & 0x3F)));
-  }
-}
 
 bool IsHighSurrogate(char16_t unit) {
   return unit >= 0xD800 && unit < 0xDC00;
@@ -92,12 +61,6 @@ std::string Describe(const TResourceKey& type, const TResourceKey& name) {
   const std::string subject = TypeWord(type) + " resource";
   return name.Kind == TKeyKind::Id ? subject + " with ID " + std::to_string(name.Id)
                                    : subject + " named " + name.Text();
-}
-
-std::string JoinedLanguages(const std::vector<uint32_t>& languages) {
-  std::string text;
-  for (uint32_t language : languages) text += (text.empty() ? "" : ", ") + std::to_string(language);
-  return text;
 }
 
 // What the file does have of the type asked for, so that a refusal helps to ask again.
@@ -190,6 +153,13 @@ TResourceKey TResourceKey::OfName(std::string_view name) {
   return key;
 }
 
+TResourceKey TResourceKey::Parse(std::string_view text) {
+  if (text.starts_with('#')) {
+    if (const auto id = NumberOf(text.substr(1)); id && *id <= 0xFFFF) return OfId(*id);
+  }
+  return OfName(text);
+}
+
 bool TResourceKey::Matches(const TResourceKey& other) const {
   return Kind != TKeyKind::Unreadable && Folded() == other.Folded();
 }
@@ -226,6 +196,12 @@ std::string TResourceKey::Text() const {
   return "?";
 }
 
+std::string JoinedLanguages(const std::vector<uint32_t>& languages) {
+  std::string text;
+  for (uint32_t language : languages) text += (text.empty() ? "" : ", ") + std::to_string(language);
+  return text;
+}
+
 std::string TypeText(const TResourceKey& type) {
   for (const auto& [id, name] : kStandardTypes) {
     if (type.Kind == TKeyKind::Id && type.Id == id) return name;
@@ -247,13 +223,6 @@ TResourceKey TypeKeyOf(std::string_view type) {
   if (const auto number = NumberOf(type)) return TResourceKey::OfId(*number);
   if (const auto standard = StandardTypeId(type)) return TResourceKey::OfId(*standard);
   return TResourceKey::OfName(type);
-}
-
-TResourceKey NameKeyOf(std::string_view name) {
-  if (name.starts_with("#")) {
-    if (const auto number = NumberOf(name.substr(1))) return TResourceKey::OfId(*number);
-  }
-  return TResourceKey::OfName(name);
 }
 
 std::vector<TResourceInfo> ListResourceEntries(std::span<const uint8_t> file) {

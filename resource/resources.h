@@ -39,6 +39,9 @@ struct TResourceKey {
   static TResourceKey OfId(uint32_t id);
   // name in UTF-8; a byte that is not valid UTF-8 becomes U+FFFD.
   static TResourceKey OfName(std::string_view name);
+  // A name as a user writes it: "#101" names the ID 101, as resource scripts write it, and
+  // anything else is OfName.
+  static TResourceKey Parse(std::string_view text);
 
   // IDs are equal, or names are equal with the ASCII letters compared case-insensitively,
   // as the system's loader compares them.
@@ -53,10 +56,12 @@ struct TResourceKey {
 std::string TypeText(const TResourceKey& type);
 // The ID of a standard type given as "RCDATA" or "RT_RCDATA" (any case), if it is one.
 std::optional<uint32_t> StandardTypeId(std::string_view name);
-// Keys as a person writes them: a type as a number ("10"), a standard type ("RCDATA") or
-// a type's own name ("DOCS"); a name as itself, or "#101" for the ID 101.
+// A type as a person writes it: a number ("10"), a standard type ("RCDATA") or the type's
+// own name ("DOCS").
 TResourceKey TypeKeyOf(std::string_view type);
-TResourceKey NameKeyOf(std::string_view name);
+
+// "1033, 1031": languages as messages list them.
+std::string JoinedLanguages(const std::vector<uint32_t>& languages);
 
 struct TResourceInfo {
   TResourceKey Type;

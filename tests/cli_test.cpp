@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "child_process.h"
+#include "encoder/pack.h"
+#include "encoder/stream_packer.h"
 #include "lumera_version.h"
 #include "test_support.h"
-#include "tools/pack.h"
-#include "tools/stream_packer.h"
 
 namespace lumera {
 namespace {
@@ -372,7 +372,7 @@ std::vector<TPackCase> PackCases() {
            " +16 +4 +400\\.00% +4 +0 +yes +4 +trailing\\.lum\n$"},
       {"-l on a bad stream", "$PACK -l bad.lum", 1, "^lumera-pack: " + kNotValid, " no +- +bad"},
       {"a stream that expands past --max-output", "$PACK -d --max-output 100000 bomb.lum out", 1,
-       "^lumera-pack: bomb\\.lum: the decoded output passes --max-output: decoding stopped after "
+       "^lumera-pack: bomb\\.lum: the decoded output passes its bound: decoding stopped after "
        "[0-9]+ output bytes, at source byte [0-9]+ \\(The decoded output exceeds the bound of "
        "100000 bytes\\.\\)\n$",
        "", OnlyFiles("")},

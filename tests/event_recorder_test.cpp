@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "explore/exploration.h"
-#include "tools/stream_packer.h"
+#include "encoder/stream_packer.h"
 
 namespace lumera {
 namespace {

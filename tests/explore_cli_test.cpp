@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "child_process.h"
+#include "encoder/pack.h"
+#include "encoder/stream_packer.h"
 #include "test_support.h"
-#include "tools/pack.h"
-#include "tools/stream_packer.h"
 
 namespace lumera {
 namespace {
@@ -92,10 +92,11 @@ TEST(ExplainCli, OptionsStatusesAndMessages) {
       {"no stream", {}, 2, {}, {"no STREAM given", kHint}},
       {"two streams", {"s.lum", "bad.lum"}, 2, {}, {"one STREAM at a time; unexpected 'bad.lum'"}},
       {"bad bound",
-       {"--max-output", "12k", "s.lum"},
+       {"--max-output", "12Q", "s.lum"},
        2,
        {},
-       {"--max-output needs a number of bytes, not '12k'"}},
+       {"--max-output wants a byte count such as 1048576 or 64M, not '12Q'"}},
+      {"bound with a suffix", {"--max-output", "12k", "s.lum"}, 0, {"\nsummary\n"}, {}},
       {"negative bound", {"--max-output", "-1", "s.lum"}, 2, {}, {"not '-1'"}},
       {"bound past the ceiling",
        {"--max-output", "2147483648", "s.lum"},
@@ -125,14 +126,14 @@ TEST(ExplainCli, OptionsStatusesAndMessages) {
        1,
        {"failure  not a valid stream"},
        {"lumera-explain: tiny.lum: not a valid stream: decoding failed after 0 output bytes, at "
-        "source byte 0 (Exception: Too short source stream, min length is 8 bytes.)\n"}},
+        "source byte 0 (Too short source stream, min length is 8 bytes.)\n"}},
       {"failure in the middle",
        {"bad.lum"},
        1,
        {"  escaped ", "failure  not a valid stream: decoding failed after 6 output bytes",
         "\nsummary\n"},
        {"bad.lum: not a valid stream: decoding failed after 6 output bytes, at source byte ",
-        "(Exception: Invalid offset code for the repeater.)"}},
+        "(Invalid offset code for the repeater.)"}},
       {"failure as json",
        {"--json", "bad.lum"},
        1,
@@ -146,7 +147,7 @@ TEST(ExplainCli, OptionsStatusesAndMessages) {
        {"\"type\":\"failure\"",
         "\"class\":\"OutputLimit\",\"message\":\"The decoded output exceeds the bound of 10 "
         "bytes.\""},
-       {"s.lum: the decoded output passes --max-output: decoding stopped after 11 output bytes"}},
+       {"s.lum: the decoded output passes its bound: decoding stopped after 11 output bytes"}},
       {"against a match",
        {"--against", "s.txt", "s.lum"},
        0,
@@ -194,7 +195,7 @@ TEST(ExplainCli, OptionsStatusesAndMessages) {
        {"--html", "no/p.html", "s.lum"},
        1,
        {},
-       {"cannot create no/p.html: No such file or directory"}},
+       {"no/p.html: cannot create the output (No such file or directory)"}},
       {"closed output",
        {"--help"},
        1,

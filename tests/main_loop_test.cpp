@@ -6,13 +6,12 @@
 
 #include "app/front_end.h"
 #include "diag/trace.h"
+#include "encoder/pack.h"
+#include "encoder/stream_packer.h"
 #include "engine/decompressor.h"
-#include "memory_decode.h"
+#include "engine/stream_decode.h"
 #include "platform/exceptions.h"
 #include "test_support.h"
-#include "tools/pack.h"
-#include "tools/unpack.h"
-#include "tools/stream_packer.h"
 
 namespace lumera {
 namespace {
@@ -36,7 +35,7 @@ TTracedRun DecodeTraced(const Bytes& stream, const Bytes& reference) {
   testing::WriteFile(dir / "dec.xml", reference);
   TMemoryConsole console;
   TTrace trace(console, dir / "dec.xml");
-  testing::TMemoryDecode decode(stream, &trace, kTracedStop);
+  TMemoryDecode decode(stream, &trace, kTracedStop);
   TTracedRun run;
   run.Error = testing::FailureMessage([&] { decode.Decoder.Decompress(); });
   if (run.Error == "none") run.Error.clear();
@@ -77,10 +76,10 @@ TEST(MainLoop, RoundTripsBitForBitWithTheStopLifted) {
     Bytes noise(size);
     for (auto& b : noise) b = static_cast<uint8_t>(random());
     for (const Bytes& input : {XmlLike(size, static_cast<unsigned>(size)), noise}) {
-      bool leftOver = true;
       for (const Bytes& stream : {Pack(input), PackLiterals(input)}) {
-        EXPECT_EQ(Unpack(stream, leftOver), input) << "size " << size;
-        EXPECT_FALSE(leftOver) << "size " << size;
+        const TDecodedStream decoded = DecodeStream(stream);
+        EXPECT_EQ(decoded.Output, input) << "size " << size;
+        EXPECT_TRUE(decoded.End && decoded.UnusedSourceBytes == 0) << "size " << size;
       }
     }
   }
@@ -145,7 +144,7 @@ TEST(MainLoop, RepeatCodesAndLengths) {
   packer.Repeat(2, kEscapeLength);  // the length table's escape: 65535 bytes
   packer.EndMarker();
 
-  testing::TMemoryDecode decode(packer.Finish());
+  TMemoryDecode decode(packer.Finish());
   decode.Decoder.Decompress();
   const Bytes& output = decode.Output.Bytes();
   EXPECT_EQ(output, packer.Output());
@@ -167,7 +166,7 @@ TEST(MainLoop, ARefusedOffsetCodeEndsTheRunWithTheBytesBeforeIt) {
     TStreamPacker packer;
     for (uint8_t b : ToBytes(c.before)) packer.Literal(b);
     packer.Repeat(c.code, c.length);
-    testing::TMemoryDecode decode(packer.Finish());
+    TMemoryDecode decode(packer.Finish());
     EXPECT_EQ(testing::FailureMessage([&] { decode.Decoder.Decompress(); }),
               "Invalid offset code for the repeater.")
         << "code " << int{c.code};

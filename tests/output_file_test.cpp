@@ -1,4 +1,4 @@
-#include "tools/output_file.h"
+#include "platform/output_file.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>

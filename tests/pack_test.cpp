@@ -1,16 +1,15 @@
-#include "tools/pack.h"
+#include "encoder/pack.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "encoder/stream_packer.h"
 #include "engine/decompressor.h"
+#include "engine/stream_decode.h"
 #include "engine/symbol_decoder.h"
-#include "memory_decode.h"
 #include "platform/exceptions.h"
-#include "tools/stream_packer.h"
-#include "tools/unpack.h"
 
 namespace lumera {
 namespace {
@@ -30,7 +29,7 @@ TEST(Pack, EveryScriptedEventDecodesAsWritten) {
   packer.Repeat(4, 5);
   packer.EndMarker();
 
-  testing::TMemoryDecode decode(packer.Finish());
+  TMemoryDecode decode(packer.Finish());
   TMemoryStream& source = decode.Source;
   TMemoryStream& output = decode.Output;
   TDecompressor& d = decode.Decoder;
@@ -88,8 +87,7 @@ TEST(Pack, RepetitiveXmlPacksToWellUnderHalf) {
   const Bytes input = ToBytes(xml);
   const Bytes stream = Pack(input);
   EXPECT_LT(stream.size() * 4, input.size());
-  bool leftOver = true;
-  EXPECT_EQ(Unpack(stream, leftOver), input);
+  EXPECT_EQ(DecodeStream(stream).Output, input);
 }
 
 // A table may be coded from up to a total of 0xFFFE; the hit that would take it to 0x10000
@@ -109,7 +107,7 @@ TEST(Pack, RefusesATotalThatWouldReach0x10000AndDecodesUpToIt) {
   // decoded with a stop after the last accepted literal.
   TStreamPacker packer;
   for (size_t i = 0; i < accepted; ++i) packer.Literal('a');
-  testing::TMemoryDecode decode(packer.Finish(), nullptr, accepted);
+  TMemoryDecode decode(packer.Finish(), nullptr, accepted);
   decode.Decoder.Decompress();
   EXPECT_EQ(decode.Output.Bytes(), Bytes(accepted, 'a'));
 }
@@ -163,9 +161,9 @@ TEST(PackLevels, EveryLevelDecodesToExactlyItsInput) {
     // Levels 2 to 8 are aliases of 9: one of them stands for all.
     for (int level : {kFastestLevel, 5, kSmallestLevel}) {
       const Bytes stream = Pack(c.input, level);
-      bool leftOver = true;
-      EXPECT_EQ(Unpack(stream, leftOver), c.input) << c.name << " at level " << level;
-      EXPECT_FALSE(leftOver) << c.name << " at level " << level;
+      const TDecodedStream decoded = DecodeStream(stream);
+      EXPECT_EQ(decoded.Output, c.input) << c.name << " at level " << level;
+      EXPECT_TRUE(decoded.End && decoded.UnusedSourceBytes == 0) << c.name << " at level " << level;
       if (level == kFastestLevel) greedy = stream.size();
       if (level == kSmallestLevel && c.compressible) {
         EXPECT_LE(stream.size(), greedy) << c.name;

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "child_process.h"
+#include "encoder/pack.h"
 #include "pe_damage.h"
 #include "pe_fixture.h"
-#include "tools/pack.h"
 
 namespace lumera {
 namespace {

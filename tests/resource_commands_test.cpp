@@ -1,4 +1,4 @@
-#include "tools/resource_commands.h"
+#include "programs/resource_commands.h"
 
 #include <gtest/gtest.h>
 
@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "child_process.h"
+#include "encoder/pack.h"
 #include "pe_fixture.h"
 #include "resource/pe_image.h"
-#include "tools/pack.h"
 
 namespace lumera {
 namespace {

@@ -285,10 +285,35 @@ TEST(ResourceKey, ComparesAndPrintsAsTheLoaderDoes) {
                             "b\xE2\x82"),
        "a\xEF\xBF\xBD"
        "b\xEF\xBF\xBD\xEF\xBF\xBD"},
+      // Overlong forms and surrogates are not UTF-8: each of their bytes stands for U+FFFD.
+      {TResourceKey::OfName("\xC0\x80"), "\xEF\xBF\xBD\xEF\xBF\xBD"},
+      {TResourceKey::OfName("\xED\xA0\x80"), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
       {TResourceKey{.Kind = TKeyKind::Name, .Id = 0, .Name = {u'x', 0xD800}}, "x\xEF\xBF\xBD"},
       {TResourceKey{.Kind = TKeyKind::Unreadable, .Id = 0, .Name = {}}, "?"},
   };
   for (const auto& t : texts) EXPECT_EQ(t.key.Text(), t.text);
+  // As users write names, for the programs and the library alike: "#" and a 16-bit number
+  // is an ID, anything else a name.
+  const struct {
+    const char* written;
+    TKeyKind kind;
+    std::string text;
+  } parsed[] = {
+      {"#101", TKeyKind::Id, "#101"},
+      {"#0", TKeyKind::Id, "#0"},
+      {"#65535", TKeyKind::Id, "#65535"},
+      {"#65536", TKeyKind::Name, "#65536"},
+      {"#1x", TKeyKind::Name, "#1x"},
+      {"#", TKeyKind::Name, "#"},
+      {"#-1", TKeyKind::Name, "#-1"},
+      {"101", TKeyKind::Name, "101"},
+      {"IDR_LUMERA", TKeyKind::Name, "IDR_LUMERA"},
+  };
+  for (const auto& p : parsed) {
+    const TResourceKey key = TResourceKey::Parse(p.written);
+    EXPECT_EQ(key.Kind, p.kind) << p.written;
+    EXPECT_EQ(key.Text(), p.text);
+  }
   EXPECT_EQ(TResourceKey::OfName("\xF0\x9F\x98\x80").Name, std::u16string(u"\U0001F600"));
 }
 

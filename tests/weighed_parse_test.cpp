@@ -1,15 +1,15 @@
-#include "tools/weighed_parse.h"
+#include "encoder/weighed_parse.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "encoder/pack.h"
+#include "encoder/repeat_sources.h"
+#include "encoder/stream_packer.h"
 #include "engine/decompressor.h"
-#include "memory_decode.h"
-#include "tools/pack.h"
-#include "tools/repeat_sources.h"
-#include "tools/stream_packer.h"
+#include "engine/stream_decode.h"
 
 namespace lumera {
 namespace {
@@ -45,7 +45,7 @@ class TSteppedDecode {
   const Bytes& Output() const { return FDecode.Output.Bytes(); }
 
  private:
-  testing::TMemoryDecode FDecode;
+  TMemoryDecode FDecode;
 };
 
 // The decoder narrows the range to floor(weight * range / total) at each step and pulls
@@ -173,7 +173,7 @@ TEST(WeighedParse, AnUncodableChoiceGivesWayToTheCheapestThatFits) {
   // The match table's total is past the range too, so the end marker, whose weight stays
   // 1, has no share either: the stream is decoded with a stop after the input's bytes.
   EXPECT_THROW(packer.EndMarker(), ETooLarge);
-  testing::TMemoryDecode decode(packer.Finish(), nullptr, input.size());
+  TMemoryDecode decode(packer.Finish(), nullptr, input.size());
   decode.Decoder.Decompress();
   EXPECT_EQ(decode.Output.Bytes(), input);
 }

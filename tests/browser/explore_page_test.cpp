@@ -17,10 +17,10 @@
 #include <vector>
 
 #include "child_process.h"
-#include "test_support.h"
 #include "chromium.h"
+#include "encoder/pack.h"
 #include "explore/exploration.h"
-#include "tools/pack.h"
+#include "test_support.h"
 
 namespace lumera {
 namespace {

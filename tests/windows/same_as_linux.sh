@@ -1,18 +1,20 @@
 #!/bin/sh
-# The Windows build, run under Wine, against the Linux build on the bundled example:
-# the same bytes on standard output (CR LF included), the same report and the same out.xml.
-# Usage: same_as_linux.sh LINUX_LUMERA WINE LUMERA_EXE EXAMPLES_DIR
+# The Windows build, run under Wine, against the Linux build on the bundled example: the
+# traced tool prints the same bytes on standard output (CR LF included), the same report
+# and the same out.xml, and lumera-pack -9 packs the reference to the same stream.
+# Usage: same_as_linux.sh LINUX_PROGRAMS_DIR WINE WINDOWS_PROGRAMS_DIR EXAMPLES_DIR
 set -eu
-linux=$1 wine=$2 exe=$3 examples=$4
+linux=$1 wine=$2 windows=$3 examples=$4
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-for side in linux windows; do
-  mkdir "$work/$side"
-  cp "$examples/sample.lum" "$examples/dec.xml" "$work/$side/"
-done
-(cd "$work/linux" && "$linux" sample.lum < /dev/null > trace 2> report)
-(cd "$work/windows" && "$wine" "$exe" sample.lum < /dev/null > trace 2> report)
-for file in trace report out.xml; do
+mkdir "$work/linux" "$work/windows"
+cp "$examples/sample.lum" "$examples/dec.xml" "$work/linux/"
+cp "$examples/sample.lum" "$examples/dec.xml" "$work/windows/"
+(cd "$work/linux" && "$linux/lumera" sample.lum < /dev/null > trace 2> report &&
+  "$linux/lumera-pack" -9 dec.xml packed.lum)
+(cd "$work/windows" && "$wine" "$windows/lumera.exe" sample.lum < /dev/null > trace 2> report &&
+  "$wine" "$windows/lumera-pack.exe" -9 dec.xml packed.lum)
+for file in trace report out.xml packed.lum; do
   cmp "$work/linux/$file" "$work/windows/$file"
 done
-echo "the example's trace, report and out.xml are the same on both builds"
+echo "the same trace, report, out.xml and -9 stream from both builds"

@@ -1,5 +1,3 @@
-#include "tools/output_file.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,13 +5,13 @@
 #include <cerrno>
 #include <climits>
 #include <csignal>
-#include <cstdlib>
 #include <cstring>
 #include <optional>
 
 #include "platform/exceptions.h"
-#include "platform/file_stream.h"
-#include "tools/cli_options.h"
+#include "platform/input_file.h"
+#include "platform/output_file.h"
+#include "platform/system_handle.h"
 
 namespace lumera {
 
@@ -28,10 +26,11 @@ bool IsStandardOutput(const std::string& path) {
   return path == kStandardStream || path == "/dev/stdout";
 }
 
-std::optional<struct stat> StatusOf(const std::string& path, int standardHandle) {
+std::optional<struct stat> StatusOf(const std::string& path, TStandardStream standard) {
   struct stat info {};
-  const bool known = path == kStandardStream ? ::fstat(standardHandle, &info) == 0
-                                             : ::stat(path.c_str(), &info) == 0;
+  const bool known = path == kStandardStream
+                         ? ::fstat(static_cast<int>(StandardHandle(standard)), &info) == 0
+                         : ::stat(path.c_str(), &info) == 0;
   if (!known) return std::nullopt;
   return info;
 }
@@ -43,7 +42,7 @@ std::string DirectoryOf(const std::string& path) {
 }
 
 // The permission bits a new file gets from this process.
-uint32_t NewFileMode() {
+mode_t NewFileMode() {
   const mode_t mask = ::umask(0);
   ::umask(mask);
   return 0666 & ~mask;
@@ -84,10 +83,52 @@ void SetPending(const std::string& path) {
 
 }  // namespace
 
+struct TOutputFile::TState {
+  std::string Name;  // as the user gave it
+  std::string Target;
+  std::string Temporary;  // empty when writing directly or once renamed
+  TOwnedHandle Handle;
+  TOwnedHandle TargetHandle;  // an existing target, held locked until it is replaced
+
+  [[noreturn]] void Fail(const std::string& what, int error) const {
+    throw Exception(Name + ": " + what + " (" + SystemErrorText(error) + ")");
+  }
+
+  void OpenDirect(const std::string& target) {
+    Handle.Reset(::open(target.c_str(), O_WRONLY | O_CLOEXEC));
+    if (!Handle.IsOpen()) Fail("cannot open the output", errno);
+  }
+
+  // The temporary file lies in the target's own directory, so that the rename stays on
+  // one file system and is atomic.
+  void OpenTemporary(const std::string& target, bool exists, mode_t mode) {
+    if (exists) {
+      TargetHandle.Reset(::open(target.c_str(), O_RDONLY | O_CLOEXEC));
+      if (!TargetHandle.IsOpen()) Fail("cannot replace the output", errno);
+      if (const int error = LockExclusive(TargetHandle.Get()); error != 0) {
+        throw Exception(Name + ": cannot replace the output (" + LockRefusalText(error) + ")");
+      }
+    }
+    const size_t slash = target.find_last_of('/');
+    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+    std::string pattern = DirectoryOf(target) + "/." + base + ".XXXXXX";
+    Handle.Reset(::mkostemp(pattern.data(), O_CLOEXEC));
+    if (!Handle.IsOpen()) Fail("cannot create the output", errno);
+    Temporary = pattern;
+    GuardAgainstSignals();
+    SetPending(Temporary);
+    if (::fchmod(static_cast<int>(Handle.Get()), mode) != 0)
+      Fail("cannot create the output", errno);
+    if (const int error = LockExclusive(Handle.Get()); error != 0) {
+      Fail("cannot create the output", error);
+    }
+  }
+};
+
 void CheckOutputTarget(const std::string& input, const std::string& output, bool force) {
-  const std::optional<struct stat> out = StatusOf(output, STDOUT_FILENO);
+  const std::optional<struct stat> out = StatusOf(output, TStandardStream::Output);
   if (!out || !S_ISREG(out->st_mode)) return;
-  const std::optional<struct stat> in = StatusOf(input, STDIN_FILENO);
+  const std::optional<struct stat> in = StatusOf(input, TStandardStream::Input);
   if (in && in->st_dev == out->st_dev && in->st_ino == out->st_ino) {
     throw Exception(output + ": input and output are the same file");
   }
@@ -112,80 +153,44 @@ std::string FollowLinks(const std::string& path) {
 
 // A path to something that is not a regular file (/dev/stdout on a pipe, a FIFO) is
 // opened as it is: its link may name no file at all.
-TOutputFile::TOutputFile(const std::string& path) : FName(path) {
+TOutputFile::TOutputFile(const std::string& path) : F(std::make_unique<TState>()) {
+  F->Name = path;
   if (IsStandardOutput(path)) {
-    FHandle = STDOUT_FILENO;
+    F->Handle.Reset(StandardHandle(TStandardStream::Output));
     return;
   }
   struct stat info {};
   if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
-    OpenDirect(path);
+    F->OpenDirect(path);
     return;
   }
-  FTarget = FollowLinks(path);
-  const bool exists = ::stat(FTarget.c_str(), &info) == 0;
-  OpenTemporary(FTarget, exists, exists ? info.st_mode & 07777 : NewFileMode());
+  F->Target = FollowLinks(path);
+  const bool exists = ::stat(F->Target.c_str(), &info) == 0;
+  F->OpenTemporary(F->Target, exists, exists ? info.st_mode & 07777 : NewFileMode());
 }
 
 TOutputFile::~TOutputFile() {
   SetPending({});
-  if (!FTemporary.empty()) ::unlink(FTemporary.c_str());
-  if (FHandle > STDERR_FILENO) ::close(FHandle);
-  if (FTargetHandle >= 0) ::close(FTargetHandle);
-}
-
-void TOutputFile::Fail(const std::string& what, int error) const {
-  throw Exception(FName + ": " + what + " (" + SystemErrorText(error) + ")");
-}
-
-void TOutputFile::OpenDirect(const std::string& target) {
-  FHandle = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
-  if (FHandle < 0) Fail("cannot open the output", errno);
-}
-
-// The temporary file lies in the target's own directory, so that the rename stays on one
-// file system and is atomic.
-void TOutputFile::OpenTemporary(const std::string& target, bool exists, uint32_t mode) {
-  if (exists) {
-    FTargetHandle = ::open(target.c_str(), O_RDONLY | O_CLOEXEC);
-    if (FTargetHandle < 0) Fail("cannot replace the output", errno);
-    if (const int error = LockExclusive(FTargetHandle); error != 0) {
-      throw Exception(FName + ": cannot replace the output (" + LockRefusalText(error) + ")");
-    }
-  }
-  const size_t slash = target.find_last_of('/');
-  const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-  std::string pattern = DirectoryOf(target) + "/." + base + ".XXXXXX";
-  FHandle = ::mkostemp(pattern.data(), O_CLOEXEC);
-  if (FHandle < 0) Fail("cannot create the output", errno);
-  FTemporary = pattern;
-  GuardAgainstSignals();
-  SetPending(FTemporary);
-  if (::fchmod(FHandle, mode) != 0) Fail("cannot create the output", errno);
-  if (const int error = LockExclusive(FHandle); error != 0) {
-    Fail("cannot create the output", error);
-  }
+  if (!F->Temporary.empty()) ::unlink(F->Temporary.c_str());
 }
 
 bool TOutputFile::IsTerminal() const {
-  return ::isatty(FHandle) == 1;
+  return IsTerminalHandle(F->Handle.Get());
 }
 
-void TOutputFile::Write(const std::vector<uint8_t>& bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t put = ::write(FHandle, bytes.data() + done, bytes.size() - done);
-    if (put < 0 && errno == EINTR) continue;
-    if (put < 0) Fail("cannot write the output", errno);
-    done += static_cast<size_t>(put);
+void TOutputFile::Write(std::span<const uint8_t> bytes) {
+  if (const int error = WriteAll(F->Handle.Get(), bytes.data(), bytes.size()); error != 0) {
+    F->Fail("cannot write the output", error);
   }
 }
 
 void TOutputFile::Commit() {
-  if (FTemporary.empty()) return;
-  if (::rename(FTemporary.c_str(), FTarget.c_str()) != 0) Fail("cannot replace the output", errno);
+  if (F->Temporary.empty()) return;
+  if (::rename(F->Temporary.c_str(), F->Target.c_str()) != 0) {
+    F->Fail("cannot replace the output", errno);
+  }
   SetPending({});
-  FTemporary.clear();
+  F->Temporary.clear();
 }
 
 }  // namespace lumera

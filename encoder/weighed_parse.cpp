@@ -1,4 +1,4 @@
-#include "tools/weighed_parse.h"
+#include "encoder/weighed_parse.h"
 
 #include <algorithm>
 #include <array>

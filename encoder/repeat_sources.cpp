@@ -1,4 +1,4 @@
-#include "tools/repeat_sources.h"
+#include "encoder/repeat_sources.h"
 
 namespace lumera {
 

@@ -1,9 +1,8 @@
-#include "tools/cli_options.h"
+#include "programs/pack_options.h"
 
 #include <getopt.h>
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <climits>
 #include <string_view>
@@ -86,31 +85,6 @@ constexpr option kLongOptions[] = {
 // the leading '+' would stop at the first operand, so it is left out: options may follow
 // operands, as users of the common compressors expect.
 constexpr const char* kShortOptions = ":123456789cdfhlmqtvVxz";
-
-// "64M" and the like: a decimal count with an optional binary suffix.
-uint64_t ParseByteCount(std::string_view text) {
-  uint64_t value = 0;
-  size_t pos = 0;
-  for (; pos < text.size() && std::isdigit(static_cast<unsigned char>(text[pos])); ++pos) {
-    // Held just past the ceiling once there, so that no count of digits can wrap it.
-    value = std::min(value * 10 + static_cast<uint64_t>(text[pos] - '0'), kMaxOutputCeiling + 1);
-  }
-  const std::string_view suffix = text.substr(pos);
-  int shift = -1;
-  if (suffix.empty()) shift = 0;
-  if (suffix == "K" || suffix == "k") shift = 10;
-  if (suffix == "M" || suffix == "m") shift = 20;
-  if (suffix == "G" || suffix == "g") shift = 30;
-  if (pos == 0 || shift < 0) {
-    throw EUsage("--max-output wants a byte count such as 1048576 or 64M, not '" +
-                 std::string(text) + "'");
-  }
-  if (value > (kMaxOutputCeiling >> shift)) {
-    throw EUsage("--max-output " + std::string(text) + " is past the ceiling of " +
-                 std::to_string(kMaxOutputCeiling) + " bytes");
-  }
-  return value << shift;
-}
 
 // --id and --lang: a resource's numbers are 16 bits.
 uint32_t ParseResourceNumber(const char* option, std::string_view text) {
@@ -285,7 +259,7 @@ TCliOptions ParseCommandLine(int argc, char** argv) {
     if (code == -1) break;
     if (code == '?' || code == ':') throw EUsage(RefusalText(code, argv));
     if (code == kMaxOutputOption) {
-      options.MaxOutput = ParseByteCount(optarg);
+      options.MaxOutput = ParseByteCount("--max-output", optarg, kMaxOutputCeiling);
     } else if (code == 'x') {
       extract = true;
     } else if (!ApplyResourceOption(options, code, optarg)) {

@@ -1,13 +1,13 @@
-#include "tools/pack.h"
+#include "encoder/pack.h"
 
 #include <memory>
 #include <string>
 
+#include "encoder/repeat_sources.h"
+#include "encoder/stream_packer.h"
+#include "encoder/weighed_parse.h"
 #include "engine/decompressor.h"
 #include "platform/exceptions.h"
-#include "tools/repeat_sources.h"
-#include "tools/stream_packer.h"
-#include "tools/weighed_parse.h"
 
 namespace lumera {
 

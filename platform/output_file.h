@@ -1,4 +1,4 @@
-// Where lumera-pack writes a result, without losing or clobbering anything.
+// Where a program writes a result, without losing or clobbering anything.
 //
 // A regular file is written to a temporary file beside it and renamed over it only once
 // the whole result is there: a failure leaves no partial file, and an existing file is
@@ -9,14 +9,17 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
 namespace lumera {
 
 // Raises Exception, in the user's words, when output may not receive input's result: when
-// both are the same file (compared by device and inode, so also through a link), or when
-// output is an existing regular file and force is not set. "-" is a standard stream.
+// both are the same file (compared as the system identifies files, so also through a
+// link), or when output is an existing regular file and force is not set. "-" is a
+// standard stream.
 void CheckOutputTarget(const std::string& input, const std::string& output, bool force);
 
 // path with the symbolic links of its last component followed to their end.
@@ -32,21 +35,14 @@ class TOutputFile {
   TOutputFile& operator=(const TOutputFile&) = delete;
 
   bool IsTerminal() const;
-  void Write(const std::vector<uint8_t>& bytes);
+  void Write(std::span<const uint8_t> bytes);
   // Puts the written bytes in place: renames the temporary file over the target, which
   // keeps the target's permission bits. Without Commit nothing replaces the target.
   void Commit();
 
  private:
-  [[noreturn]] void Fail(const std::string& what, int error) const;
-  void OpenDirect(const std::string& target);
-  void OpenTemporary(const std::string& target, bool exists, uint32_t mode);
-
-  std::string FName;  // as the user gave it
-  std::string FTarget;
-  std::string FTemporary;  // empty when writing directly or once renamed
-  int FHandle = -1;
-  int FTargetHandle = -1;  // an existing target, held locked until it is replaced
+  struct TState;
+  std::unique_ptr<TState> F;
 };
 
 }  // namespace lumera

@@ -1,24 +1,26 @@
 // lumera-pack: packs files into streams that the decompressor decodes, decodes whole
 // streams silently, tests and lists them; driven as the common compressors are.
-#include <unistd.h>
-
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <new>
 #include <string>
 #include <vector>
 
+#include "encoder/pack.h"
+#include "encoder/stream_packer.h"
+#include "engine/stream_decode.h"
+#include "explore/event_recorder.h"
 #include "explore/exploration.h"
 #include "lumera_version.h"
 #include "platform/exceptions.h"
 #include "platform/file_stream.h"
-#include "tools/cli_options.h"
-#include "tools/output_file.h"
-#include "tools/pack.h"
-#include "tools/resource_commands.h"
-#include "tools/stream_packer.h"
-#include "tools/unpack.h"
+#include "platform/input_file.h"
+#include "platform/output_file.h"
+#include "platform/process.h"
+#include "platform/standard_streams.h"
+#include "programs/command_line.h"
+#include "programs/pack_options.h"
+#include "programs/resource_commands.h"
 
 namespace lumera {
 
@@ -26,68 +28,34 @@ namespace {
 
 constexpr const char* kProgram = "lumera-pack";
 
-// Messages go to standard error as they are; if that fails too, nothing is left to tell.
-void Say(const std::string& text) {
-  std::string_view rest = text;
-  while (!rest.empty()) {
-    const ssize_t put = ::write(STDERR_FILENO, rest.data(), rest.size());
-    if (put <= 0) return;
-    rest.remove_prefix(static_cast<size_t>(put));
-  }
-}
-
-void SayError(const std::string& message) {
-  Say(std::string(kProgram) + ": " + message + "\n");
-}
-
 // What standard output carries (help, version, the listing) must arrive: a failed write
 // is a failure of the run.
-void WriteStandardOutput(const std::string& text) {
-  std::string_view rest = text;
-  while (!rest.empty()) {
-    const ssize_t put = ::write(STDOUT_FILENO, rest.data(), rest.size());
-    if (put < 0 && errno == EINTR) continue;
-    if (put < 0)
-      throw Exception("cannot write to standard output (" + SystemErrorText(errno) + ")");
-    rest.remove_prefix(static_cast<size_t>(put));
+void WriteListing(const std::string& text) {
+  try {
+    WriteStandardOutput(text);
+  } catch (const EInOutError& e) {
+    throw Exception("cannot write to standard output (" + e.Message() + ")");
   }
-}
-
-std::string DisplayName(const std::string& path) {
-  return path == kStandardStream ? "standard input" : path;
 }
 
 std::vector<uint8_t> ReadInput(const std::string& path) {
   try {
-    if (path == kStandardStream) return ReadToEnd(STDIN_FILENO);
-    TFileStream file(path, TFileMode::OpenRead);
-    std::vector<uint8_t> bytes(static_cast<size_t>(file.Size()));
-    if (file.Read(bytes.data(), bytes.size()) != bytes.size()) {
-      throw EInOutError("The file ended before its size.");
-    }
-    return bytes;
+    return ReadWholeInput(path, UINT64_MAX);
+  } catch (const EFOpenError& e) {
+    throw Exception(DisplayName(path) + ": cannot read the input (Cannot open file \"" +
+                    ExpandPath(path) + "\". " + e.Message() + ")");
   } catch (const Exception& e) {
     throw Exception(DisplayName(path) + ": cannot read the input (" + e.Message() + ")");
   }
 }
 
-// Where decoding stopped, in the user's words, then the engine's message. The explorer's
-// figures and Unpack's are the same, so both runs of the program read alike.
-std::string StoppedText(const std::string& name, bool pastBound, uint64_t outputBytes,
-                        uint64_t sourceByte, const std::string& message) {
-  const std::string what = pastBound ? "the decoded output passes --max-output: decoding stopped"
-                                     : "not a valid stream: decoding failed";
-  return DisplayName(name) + ": " + what + " after " + std::to_string(outputBytes) +
-         " output bytes, at source byte " + std::to_string(sourceByte) + " (" + message + ")";
-}
-
-std::vector<uint8_t> Decode(const std::string& name, const std::vector<uint8_t>& stream,
-                            uint64_t maxOutput, bool& leftOver) {
-  try {
-    return Unpack(stream, leftOver, maxOutput);
-  } catch (const EDecodingStopped& e) {
-    throw Exception(StoppedText(name, e.PastBound(), e.OutputBytes(), e.SourceByte(), e.Message()));
-  }
+// A stream decoded whole, or the failure's sentence after the name the user gave it.
+TDecodedStream Decode(const std::string& name, const std::vector<uint8_t>& stream,
+                      uint64_t maxOutput) {
+  TDecodedStream decoded = DecodeStream(stream, nullptr, maxOutput);
+  if (decoded.Failure)
+    throw Exception(DisplayName(name) + ": " + FailureSentence(*decoded.Failure));
+  return decoded;
 }
 
 std::vector<uint8_t> Encode(const std::string& name, const std::vector<uint8_t>& input, int level) {
@@ -106,8 +74,8 @@ auto InExecutable(const std::string& name, F action) {
     return action();
   } catch (const EBadExecutable& e) {
     throw Exception(DisplayName(name) + ": " + e.Message());
-  } catch (const EDecodingStopped& e) {
-    throw Exception(StoppedText(name, e.PastBound(), e.OutputBytes(), e.SourceByte(), e.Message()));
+  } catch (const EDecodingFailed& e) {
+    throw Exception(DisplayName(name) + ": " + e.Message());
   }
 }
 
@@ -131,10 +99,10 @@ class TRun {
       try {
         RunJob(job);
       } catch (const std::bad_alloc&) {
-        SayError(DisplayName(job.Input) + ": out of memory");
+        SayError(kProgram, DisplayName(job.Input) + ": out of memory");
         failed = true;
       } catch (const Exception& e) {
-        SayError(e.Message());
+        SayError(kProgram, e.Message());
         failed = true;
       }
     }
@@ -191,9 +159,14 @@ class TRun {
     bool leftOver = false;
     WriteOutput(job.Input, output, [&] {
       const std::vector<uint8_t> input = ReadInput(job.Input);
-      std::vector<uint8_t> result = Packing()
-                                        ? Encode(job.Input, input, FOptions.Level)
-                                        : Decode(job.Input, input, FOptions.MaxOutput, leftOver);
+      std::vector<uint8_t> result;
+      if (Packing()) {
+        result = Encode(job.Input, input, FOptions.Level);
+      } else {
+        TDecodedStream decoded = Decode(job.Input, input, FOptions.MaxOutput);
+        leftOver = decoded.UnusedSourceBytes > 0;
+        result = std::move(decoded.Output);
+      }
       inputBytes = input.size();
       resultBytes = result.size();
       return result;
@@ -209,28 +182,29 @@ class TRun {
       const size_t plain = Packing() ? inputBytes : resultBytes;
       char seconds[32];
       std::snprintf(seconds, sizeof seconds, "%.3f s", took.count());
-      Say(DisplayName(job.Input) + ": " + std::to_string(inputBytes) + " -> " +
-          std::to_string(resultBytes) + " bytes (stream " + Ratio(packed, plain) +
-          " of the decoded size), " + seconds + "\n");
+      WriteStandardError(DisplayName(job.Input) + ": " + std::to_string(inputBytes) + " -> " +
+                         std::to_string(resultBytes) + " bytes (stream " + Ratio(packed, plain) +
+                         " of the decoded size), " + seconds + "\n");
     }
   }
 
   void Test(const TJob& job) {
-    bool leftOver = false;
-    const std::vector<uint8_t> decoded =
-        Decode(job.Input, ReadInput(job.Input), FOptions.MaxOutput, leftOver);
+    const TDecodedStream decoded = Decode(job.Input, ReadInput(job.Input), FOptions.MaxOutput);
     if (FOptions.Verbosity != TVerbosity::Quiet) {
-      Say(DisplayName(job.Input) + ": OK (" + std::to_string(decoded.size()) + " decoded bytes)\n");
+      WriteStandardError(DisplayName(job.Input) + ": OK (" + std::to_string(decoded.Output.size()) +
+                         " decoded bytes)\n");
     }
-    if (leftOver) Warn(DisplayName(job.Input) + ": warning: source bytes left unused");
+    if (decoded.UnusedSourceBytes > 0)
+      Warn(DisplayName(job.Input) + ": warning: source bytes left unused");
   }
 
   void List(const TJob& job) {
     const std::vector<uint8_t> stream = ReadInput(job.Input);
-    const TExploration found = Explore(stream, FOptions.MaxOutput);
-    const TSummary summary = Summarize(found.Events);
+    TEventRecorder recorder;
+    const TDecodedStream found = DecodeStream(stream, &recorder, FOptions.MaxOutput);
+    const TSummary summary = Summarize(recorder.Events());
     if (!FListed) {
-      WriteStandardOutput("  Stream   Decoded     Ratio  Literals   Repeats  End   Unused  Name\n");
+      WriteListing("  Stream   Decoded     Ratio  Literals   Repeats  End   Unused  Name\n");
       FListed = true;
     }
     char row[160];
@@ -240,12 +214,10 @@ class TRun {
                   Ratio(stream.size(), found.Output.size()).c_str(),
                   static_cast<unsigned long long>(summary.Literals.Count),
                   static_cast<unsigned long long>(summary.Repeats.Count), found.End ? "yes" : "no",
-                  found.End ? std::to_string(UnusedSourceBytes(found)).c_str() : "-");
-    WriteStandardOutput(row + DisplayName(job.Input) + "\n");
+                  found.End ? std::to_string(found.UnusedSourceBytes).c_str() : "-");
+    WriteListing(row + DisplayName(job.Input) + "\n");
     if (found.Failure) {
-      const TExploreFailure& failure = *found.Failure;
-      throw Exception(StoppedText(job.Input, failure.ClassName == kOutputLimitClass, failure.Out,
-                                  failure.SourceByte, failure.Message));
+      throw Exception(DisplayName(job.Input) + ": " + FailureSentence(*found.Failure));
     }
   }
 
@@ -253,7 +225,7 @@ class TRun {
   // data never to a terminal, and nothing in place unless produce succeeds.
   template <class F>
   void WriteOutput(const std::string& input, const std::string& output, F produce) {
-    if (output == kStandardStream) RefuseTerminal(::isatty(STDOUT_FILENO) == 1);
+    if (output == kStandardStream) RefuseTerminal(IsTerminal(TStandardStream::Output));
     CheckOutputTarget(input, output, FOptions.Force);
     TOutputFile file(output);
     RefuseTerminal(file.IsTerminal());
@@ -280,8 +252,8 @@ class TRun {
   void ListResources(const TJob& job) {
     const std::string table =
         InExecutable(job.Input, [&] { return ResourceTable(ReadInput(job.Input)); });
-    if (FOptions.Operands.size() > 1) WriteStandardOutput(DisplayName(job.Input) + ":\n");
-    WriteStandardOutput(table);
+    if (FOptions.Operands.size() > 1) WriteListing(DisplayName(job.Input) + ":\n");
+    WriteListing(table);
   }
 
   void Replace(const TJob& job) {
@@ -294,15 +266,8 @@ class TRun {
     });
   }
 
-  // The bit reader takes whole 32-bit words, and only when a request needs one, so the
-  // bytes it read are the bits it took rounded up to a word.
-  static uint64_t UnusedSourceBytes(const TExploration& found) {
-    const uint64_t read = (found.BitsTaken + 31) / 32 * 4;
-    return found.SourceBytes > read ? found.SourceBytes - read : 0;
-  }
-
   void Warn(const std::string& message) const {
-    if (FOptions.Verbosity != TVerbosity::Quiet) SayError(message);
+    if (FOptions.Verbosity != TVerbosity::Quiet) SayError(kProgram, message);
   }
 
   const TCliOptions& FOptions;
@@ -310,18 +275,18 @@ class TRun {
 };
 
 int RunCommandLine(int argc, char** argv) {
-  const bool stdinIsTerminal = ::isatty(STDIN_FILENO) == 1;
+  const bool stdinIsTerminal = IsTerminal(TStandardStream::Input);
   if (argc <= 1 && stdinIsTerminal) {
-    Say(UsageText());
-    return 2;
+    WriteStandardError(UsageText());
+    return kUsageStatus;
   }
   const TCliOptions options = ParseCommandLine(argc, argv);
   if (options.Help) {
-    WriteStandardOutput(UsageText());
+    WriteListing(UsageText());
     return 0;
   }
   if (options.Version) {
-    WriteStandardOutput(std::string(kProgram) + " " + kVersion + "\n");
+    WriteListing(std::string(kProgram) + " " + kVersion + "\n");
     return 0;
   }
   return TRun(options).Run(PlanJobs(options, stdinIsTerminal));
@@ -332,18 +297,10 @@ int RunCommandLine(int argc, char** argv) {
 }  // namespace lumera
 
 int main(int argc, char** argv) {
-  // A closed pipe on standard output must be a reported failure, not a silent death.
-  std::signal(SIGPIPE, SIG_IGN);
-  try {
-    return lumera::RunCommandLine(argc, argv);
-  } catch (const lumera::EUsage& e) {
-    lumera::SayError(e.Message());
-    lumera::Say(std::string("Try '") + lumera::kProgram + " --help' for more information.\n");
-    return 2;
-  } catch (const lumera::Exception& e) {
-    lumera::SayError(e.Message());
-  } catch (const std::bad_alloc&) {
-    lumera::SayError("out of memory");
-  }
-  return 1;
+  lumera::IgnoreBrokenPipeSignal();
+  lumera::PrepareStandardStreams();
+  lumera::TArgv args(argc, argv);
+  return lumera::RunProgram(lumera::kProgram, [&] {
+    return lumera::RunCommandLine(args.Count(), args.Values());
+  });
 }

@@ -1,10 +1,9 @@
-#include "tools/resource_commands.h"
+#include "programs/resource_commands.h"
 
 #include <algorithm>
 #include <array>
 
 #include "platform/hex.h"
-#include "tools/unpack.h"
 
 namespace lumera {
 namespace {
@@ -54,7 +53,7 @@ TResourceQuery QueryOf(const TResourceOptions& options) {
   if (options.Name && options.Id) throw Exception("--name and --id cannot be given together");
   TResourceQuery query;
   if (options.Type) query.Type = TypeKeyOf(*options.Type);
-  if (options.Name) query.Name = NameKeyOf(*options.Name);
+  if (options.Name) query.Name = TResourceKey::Parse(*options.Name);
   if (options.Id) query.Name = TResourceKey::OfId(*options.Id);
   query.Language = options.Language;
   return query;
@@ -73,21 +72,18 @@ TExtraction ExtractResource(const std::vector<uint8_t>& exe, const TResourceOpti
   TFoundResource found = LookUpResource(exe, query);
   TExtraction extraction;
   if (!query.Language && found.Languages.size() > 1) {
-    std::string languages;
-    for (uint32_t language : found.Languages) {
-      languages += (languages.empty() ? "" : ", ") + std::to_string(language);
-    }
-    extraction.Notices.push_back(query.Name.Text() + " is there in languages " + languages +
-                                 ": took " + std::to_string(found.Language) +
-                                 " (choose another with --lang)");
+    extraction.Notices.push_back(query.Name.Text() + " is there in languages " +
+                                 JoinedLanguages(found.Languages) + ": took " +
+                                 std::to_string(found.Language) + " (choose another with --lang)");
   }
   if (!decode) {
     extraction.Bytes = std::move(found.Bytes);
     return extraction;
   }
-  bool leftOver = false;
-  extraction.Bytes = Unpack(found.Bytes, leftOver, maxOutput);
-  if (leftOver) {
+  TDecodedStream decoded = DecodeStream(found.Bytes, nullptr, maxOutput);
+  if (decoded.Failure) throw EDecodingFailed(*decoded.Failure);
+  extraction.Bytes = std::move(decoded.Output);
+  if (decoded.UnusedSourceBytes > 0) {
     extraction.Notices.push_back(
         "warning: data extracted successfully but not the whole source stream has been used.");
   }

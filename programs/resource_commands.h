@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/decompressor.h"
+#include "engine/stream_decode.h"
 #include "resource/resources.h"
 
 namespace lumera {
@@ -37,7 +37,7 @@ struct TExtraction {
 };
 
 // The resource's bytes, or with decode the whole stream they hold, decoded to at most
-// maxOutput bytes. Raises EBadExecutable, or EDecodingStopped from the decoder.
+// maxOutput bytes. Raises EBadExecutable, or EDecodingFailed.
 TExtraction ExtractResource(const std::vector<uint8_t>& exe, const TResourceOptions& options,
                             bool decode, uint64_t maxOutput = kDefaultMaxOutput);
 

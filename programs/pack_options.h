@@ -6,26 +6,17 @@
 #include <string>
 #include <vector>
 
-#include "engine/decompressor.h"
-#include "platform/exceptions.h"
-#include "tools/pack.h"
-#include "tools/resource_commands.h"
+#include "encoder/pack.h"
+#include "engine/stream_decode.h"
+#include "platform/input_file.h"
+#include "programs/command_line.h"
+#include "programs/resource_commands.h"
 
 namespace lumera {
-
-// The command line is wrong; the program prints the message, a hint to see --help, and
-// exits with status 2.
-class EUsage : public Exception {
- public:
-  using Exception::Exception;
-  const char* ClassName() const override { return "EUsage"; }
-};
 
 // Extract (-x), ListResources and Replace work on the resources of executables.
 enum class TCliMode { Compress, Decompress, Test, List, Extract, ListResources, Replace };
 
-// Standard input as INPUT, standard output as OUTPUT.
-inline constexpr const char* kStandardStream = "-";
 inline constexpr const char* kStreamSuffix = ".lum";
 
 enum class TVerbosity { Quiet, Normal, Verbose };

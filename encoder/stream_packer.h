@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "encoder/range_encoder.h"
 #include "engine/decompressor.h"
 #include "platform/exceptions.h"
 #include "platform/stream.h"
-#include "tools/range_encoder.h"
 
 namespace lumera {
 
@@ -53,8 +53,7 @@ class TStreamPacker {
   // The stream, followed by trailing bytes that the decoder never reads as bits.
   std::vector<uint8_t> Finish(const std::vector<uint8_t>& trailing = {}) const;
 
-  // Whether the event could be coded now.
-  bool CanLiteral(uint8_t byte);
+  // Whether the repeat could be coded now.
   bool CanRepeat(uint8_t code, uint32_t length);
 
   // What the decoder will have output so far, and its model state.
@@ -62,7 +61,7 @@ class TStreamPacker {
   const TDecompressor& Mirror() const { return *FMirror; }
   // The table the decoder's walk would reach once text[0..pos) were output, with the
   // tree as it stands now: how a parse looks ahead with models frozen at this point.
-  const TDic& ContextAt(const std::vector<uint8_t>& text, size_t pos);
+  const TDic& ContextAt(const std::vector<uint8_t>& text, size_t pos) const;
 
   // The cost in bits of coding the event against the tables as they stand, escapes
   // included: the sum of log2(total / weight) over its steps.

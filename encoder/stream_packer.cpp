@@ -1,9 +1,9 @@
-#include "tools/stream_packer.h"
+#include "encoder/stream_packer.h"
 
 #include <stdexcept>
 
+#include "encoder/coding_cost.h"
 #include "platform/exceptions.h"
-#include "tools/coding_cost.h"
 
 namespace lumera {
 
@@ -145,10 +145,6 @@ std::vector<uint8_t> TStreamPacker::Finish(const std::vector<uint8_t>& trailing)
   return stream;
 }
 
-bool TStreamPacker::CanLiteral(uint8_t byte) {
-  return Refusal(LiteralEvent(byte)) == nullptr;
-}
-
 bool TStreamPacker::CanRepeat(uint8_t code, uint32_t length) {
   return Refusal(RepeatEvent(code, length)) == nullptr;
 }
@@ -161,22 +157,9 @@ double TStreamPacker::RepeatCost(uint8_t code, uint32_t length) {
   return Cost(RepeatEvent(code, length));
 }
 
-// The walk reads only the history, so it is pointed at the wanted bytes for one call and
-// the decoder's own history is put back.
-const TDic& TStreamPacker::ContextAt(const std::vector<uint8_t>& text, size_t pos) {
-  const std::array<uint8_t, 4> hist = FMirror->FHist;
-  const uint8_t histIdx = FMirror->FHistIdx;
-  const uint8_t order = FMirror->FOrder;
-  // With the next write at slot 0, the latest byte stands in slot 3.
-  FMirror->FHistIdx = 0;
-  for (size_t back = 1; back <= 4; ++back) {
-    FMirror->FHist[4 - back] = back <= pos ? text[pos - back] : 0;
-  }
-  const TDic& node = FMirror->FindContext();
-  FMirror->FHist = hist;
-  FMirror->FHistIdx = histIdx;
-  FMirror->FOrder = order;
-  return node;
+const TDic& TStreamPacker::ContextAt(const std::vector<uint8_t>& text, size_t pos) const {
+  const size_t from = pos >= 4 ? pos - 4 : 0;
+  return FMirror->ContextOf(std::span(text).subspan(from, pos - from));
 }
 
 }  // namespace lumera

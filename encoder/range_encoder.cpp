@@ -1,4 +1,4 @@
-#include "tools/range_encoder.h"
+#include "encoder/range_encoder.h"
 
 #include <bit>
 #include <stdexcept>

@@ -1,4 +1,4 @@
-#include "tools/coding_cost.h"
+#include "encoder/coding_cost.h"
 
 #include <cmath>
 #include <vector>

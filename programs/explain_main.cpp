@@ -1,17 +1,13 @@
 // lumera-explain: every event of a whole stream, as a listing, as JSON Lines or as a
 // heat-map page, optionally checked against a known decoding.
-#include <fcntl.h>
 #include <getopt.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
+#include <exception>
 #include <iostream>
 #include <optional>
+#include <streambuf>
 #include <string>
 #include <vector>
 
@@ -22,7 +18,11 @@
 #include "explore/listing.h"
 #include "lumera_version.h"
 #include "platform/exceptions.h"
-#include "platform/file_stream.h"
+#include "platform/input_file.h"
+#include "platform/output_file.h"
+#include "platform/process.h"
+#include "platform/standard_streams.h"
+#include "programs/command_line.h"
 
 namespace lumera {
 namespace {
@@ -47,13 +47,6 @@ constexpr const char* kUsage =
 
 constexpr int kDiffers = 3;
 
-// A mistake in the command line: exit status 2 and a hint to see --help.
-class EUsage : public Exception {
- public:
-  using Exception::Exception;
-  const char* ClassName() const override { return "EUsage"; }
-};
-
 enum class TFormat { Listing, Json, Page };
 
 struct TOptions {
@@ -67,20 +60,6 @@ struct TOptions {
 };
 
 enum TLongOnly { kJson = 256, kHtml, kAgainst, kMaxOutput };
-
-uint64_t ParseMaxOutput(const std::string& text) {
-  char* end = nullptr;
-  errno = 0;
-  const unsigned long long value = std::strtoull(text.c_str(), &end, 10);
-  if (text.empty() || text[0] < '0' || text[0] > '9' || *end != '\0' || errno == ERANGE) {
-    throw EUsage("--max-output needs a number of bytes, not '" + text + "'");
-  }
-  if (value > kMaxOutputCeiling) {
-    throw EUsage("--max-output " + text + " is past the ceiling of " +
-                 std::to_string(kMaxOutputCeiling) + " bytes");
-  }
-  return value;
-}
 
 // The option as the user wrote it, for a message about it: a long one from its argument
 // (without any "=value"), a short one from the letter getopt reports.
@@ -127,7 +106,7 @@ TOptions ParseOptions(int argc, char** argv) {
         options.Against = optarg;
         break;
       case kMaxOutput:
-        options.MaxOutput = ParseMaxOutput(optarg);
+        options.MaxOutput = ParseByteCount("--max-output", optarg, kMaxOutputCeiling);
         break;
       case ':':
         throw EUsage("option '" + OptionGiven(argv[optind - 1], optopt) + "' needs an argument");
@@ -146,39 +125,56 @@ TOptions ParseOptions(int argc, char** argv) {
   return options;
 }
 
-std::string DisplayName(const std::string& path) {
-  return path == "-" ? "standard input" : path;
-}
-
-// Closes a file handle on every path.
-class THandle {
- public:
-  explicit THandle(int handle) : FHandle(handle) {}
-  ~THandle() {
-    if (FHandle >= 0) ::close(FHandle);
-  }
-  THandle(const THandle&) = delete;
-  THandle& operator=(const THandle&) = delete;
-  int Get() const { return FHandle; }
-
- private:
-  int FHandle;
-};
-
 // The whole of a file, a pipe or standard input ("-"), read to its end: a pipe has no
 // size to go by.
 std::vector<uint8_t> ReadInput(const std::string& path) {
-  const std::string name = DisplayName(path);
   try {
-    if (path == "-") return ReadToEnd(STDIN_FILENO);
-    const THandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (file.Get() < 0) throw Exception("cannot open " + name + ": " + SystemErrorText(errno));
-    return ReadToEnd(file.Get());
+    return ReadWholeInput(path, UINT64_MAX);
+  } catch (const EFOpenError& e) {
+    throw Exception("cannot open " + DisplayName(path) + ": " + e.Message());
   } catch (const EInOutError& e) {
     // A folder, or a device that fails, opens but cannot be read.
-    throw Exception("cannot read " + name + ": " + e.Message());
+    throw Exception("cannot read " + DisplayName(path) + ": " + e.Message());
   }
 }
+
+// Hands what a writer puts out to an output file, a chunk at a time. A stream swallows
+// what its buffer raises, so the first failure is kept for Finish to raise.
+class TOutputFileBuffer : public std::streambuf {
+ public:
+  explicit TOutputFileBuffer(TOutputFile& file) : FFile(file) {
+    setp(FChunk.data(), FChunk.data() + FChunk.size());
+  }
+  // Writes what is left and raises the first failure, if any.
+  void Finish() {
+    sync();
+    if (FFailure) std::rethrow_exception(FFailure);
+  }
+
+ protected:
+  int_type overflow(int_type c) override {
+    if (sync() != 0) return traits_type::eof();
+    if (!traits_type::eq_int_type(c, traits_type::eof())) sputc(traits_type::to_char_type(c));
+    return traits_type::not_eof(c);
+  }
+  int sync() override {
+    if (FFailure) return -1;
+    try {
+      FFile.Write(
+          {reinterpret_cast<const uint8_t*>(pbase()), static_cast<size_t>(pptr() - pbase())});
+    } catch (...) {
+      FFailure = std::current_exception();
+      return -1;
+    }
+    setp(FChunk.data(), FChunk.data() + FChunk.size());
+    return 0;
+  }
+
+ private:
+  TOutputFile& FFile;
+  std::vector<char> FChunk = std::vector<char>(size_t{1} << 16);
+  std::exception_ptr FFailure;
+};
 
 void WriteReport(std::ostream& out, const TOptions& options, const TExploration& run,
                  const TComparison* against) {
@@ -200,20 +196,14 @@ void RequireWritten(std::ostream& out, const std::string& where) {
   if (!out) throw EInOutError("cannot write " + where + ": " + SystemErrorText(errno));
 }
 
-// The page goes to its own file; a page cut short by a write error is removed.
+// The page goes to its own file, which is put in place only once the whole page is there.
 void WritePageFile(const TOptions& options, const TExploration& run, const TComparison* against) {
-  std::ofstream page(options.Page, std::ios::binary | std::ios::trunc);
-  if (!page) throw Exception("cannot create " + options.Page + ": " + SystemErrorText(errno));
+  TOutputFile file(options.Page);
+  TOutputFileBuffer buffer(file);
+  std::ostream page(&buffer);
   WriteReport(page, options, run, against);
-  page.close();
-  if (!page) {
-    const int error = errno;
-    struct stat status {};
-    if (::stat(options.Page.c_str(), &status) == 0 && S_ISREG(status.st_mode)) {
-      std::remove(options.Page.c_str());
-    }
-    throw EInOutError("cannot write " + options.Page + ": " + SystemErrorText(error));
-  }
+  buffer.Finish();
+  file.Commit();
 }
 
 int Run(const TOptions& options) {
@@ -234,43 +224,32 @@ int Run(const TOptions& options) {
   }
   RequireWritten(std::cout, "standard output");
   if (run.Failure) {
-    std::cerr << kProgram << ": " << DisplayName(options.Stream) << ": "
-              << FailureText(*run.Failure) << '\n';
+    SayError(kProgram, DisplayName(options.Stream) + ": " + FailureSentence(*run.Failure));
     return 1;
   }
   return against && against->Verdict != TVerdict::Matches ? kDiffers : 0;
 }
 
 int Main(int argc, char** argv) {
-  try {
-    const TOptions options = ParseOptions(argc, argv);
-    if (options.Help) {
-      std::cout << kUsage;
-    } else if (options.Version) {
-      std::cout << kProgram << ' ' << kVersion << '\n';
-    } else {
-      return Run(options);
-    }
-    RequireWritten(std::cout, "standard output");
-    return 0;
-  } catch (const EUsage& e) {
-    std::cerr << kProgram << ": " << e.Message() << "\nTry '" << kProgram
-              << " --help' for more information.\n";
-    return 2;
-  } catch (const std::bad_alloc&) {
-    std::cerr << kProgram << ": out of memory\n";
-  } catch (const Exception& e) {
-    std::cerr << kProgram << ": " << e.Message() << '\n';
+  const TOptions options = ParseOptions(argc, argv);
+  if (options.Help) {
+    std::cout << kUsage;
+  } else if (options.Version) {
+    std::cout << kProgram << ' ' << kVersion << '\n';
+  } else {
+    return Run(options);
   }
-  return 1;
+  RequireWritten(std::cout, "standard output");
+  return 0;
 }
 
 }  // namespace
 }  // namespace lumera
 
 int main(int argc, char** argv) {
-  // A closed pipe on standard output must be a reported failure, not a silent death.
-  std::signal(SIGPIPE, SIG_IGN);
+  lumera::IgnoreBrokenPipeSignal();
+  lumera::PrepareStandardStreams();
   std::ios::sync_with_stdio(false);
-  return lumera::Main(argc, argv);
+  lumera::TArgv args(argc, argv);
+  return lumera::RunProgram(lumera::kProgram, [&] { return lumera::Main(args.Count(), args.Values()); });
 }

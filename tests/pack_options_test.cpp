@@ -1,4 +1,4 @@
-#include "tools/cli_options.h"
+#include "programs/pack_options.h"
 
 #include <gtest/gtest.h>
 

@@ -10,9 +10,9 @@
 #include <memory>
 #include <vector>
 
-#include "tools/coding_cost.h"
-#include "tools/repeat_sources.h"
-#include "tools/stream_packer.h"
+#include "encoder/coding_cost.h"
+#include "encoder/repeat_sources.h"
+#include "encoder/stream_packer.h"
 
 namespace lumera {
 

@@ -1,0 +1,24 @@
+// The process's standard input, output and error as the programs use them: whole texts
+// written to standard output or error, and whether a stream is a terminal.
+#pragma once
+
+#include <string_view>
+
+namespace lumera {
+
+enum class TStandardStream { Input, Output, Error };
+
+bool IsTerminal(TStandardStream stream);
+
+// Writes all of text to standard output. Raises EInOutError with the system's text.
+void WriteStandardOutput(std::string_view text);
+
+// Writes all of text to standard error, unbuffered, as far as it goes: when standard
+// error fails too, nothing is left to tell. Never raises.
+void WriteStandardError(std::string_view text) noexcept;
+
+// A write to a closed pipe fails with an error that the program reports, rather than
+// ending the process by a signal.
+void IgnoreBrokenPipeSignal();
+
+}  // namespace lumera

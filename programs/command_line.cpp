@@ -1,0 +1,59 @@
+#include "programs/command_line.h"
+
+#include <algorithm>
+#include <cctype>
+#include <new>
+
+#include "platform/input_file.h"
+#include "platform/standard_streams.h"
+
+namespace lumera {
+
+uint64_t ParseByteCount(std::string_view option, std::string_view text, uint64_t ceiling) {
+  uint64_t value = 0;
+  size_t pos = 0;
+  for (; pos < text.size() && std::isdigit(static_cast<unsigned char>(text[pos])); ++pos) {
+    // Held just past the ceiling once there, so that no count of digits can wrap it.
+    value = std::min(value * 10 + static_cast<uint64_t>(text[pos] - '0'), ceiling + 1);
+  }
+  const std::string_view suffix = text.substr(pos);
+  int shift = -1;
+  if (suffix.empty()) shift = 0;
+  if (suffix == "K" || suffix == "k") shift = 10;
+  if (suffix == "M" || suffix == "m") shift = 20;
+  if (suffix == "G" || suffix == "g") shift = 30;
+  if (pos == 0 || shift < 0) {
+    throw EUsage(std::string(option) + " wants a byte count such as 1048576 or 64M, not '" +
+                 std::string(text) + "'");
+  }
+  if (value > (ceiling >> shift)) {
+    throw EUsage(std::string(option) + " " + std::string(text) + " is past the ceiling of " +
+                 std::to_string(ceiling) + " bytes");
+  }
+  return value << shift;
+}
+
+std::string DisplayName(const std::string& path) {
+  return path == kStandardStream ? "standard input" : path;
+}
+
+void SayError(std::string_view program, std::string_view message) {
+  WriteStandardError(std::string(program) + ": " + std::string(message) + "\n");
+}
+
+int RunProgram(std::string_view program, const std::function<int()>& body) {
+  try {
+    return body();
+  } catch (const EUsage& e) {
+    SayError(program, e.Message());
+    WriteStandardError("Try '" + std::string(program) + " --help' for more information.\n");
+    return kUsageStatus;
+  } catch (const Exception& e) {
+    SayError(program, e.Message());
+  } catch (const std::bad_alloc&) {
+    SayError(program, "out of memory");
+  }
+  return 1;
+}
+
+}  // namespace lumera
