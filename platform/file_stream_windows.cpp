@@ -1,11 +1,11 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <memory>
 #include <vector>
 
 #include "platform/exceptions.h"
 #include "platform/file_stream.h"
+#include "platform/system_handle.h"
 #include "platform/windows_text.h"
 
 namespace lumera {
@@ -14,23 +14,6 @@ namespace {
 
 HANDLE HandleOf(intptr_t handle) {
   return reinterpret_cast<HANDLE>(handle);
-}
-
-// A pipe or a device, which has no size and no positions, read to its end. A pipe whose
-// writer has gone reports ERROR_BROKEN_PIPE: that is the end.
-std::vector<uint8_t> ReadHandleToEnd(HANDLE handle) {
-  std::vector<uint8_t> bytes;
-  std::vector<uint8_t> chunk(size_t{1} << 16);
-  for (;;) {
-    DWORD got = 0;
-    if (!::ReadFile(handle, chunk.data(), static_cast<DWORD>(chunk.size()), &got, nullptr)) {
-      const DWORD error = ::GetLastError();
-      if (error == ERROR_BROKEN_PIPE) return bytes;
-      throw EInOutError(SystemErrorText(static_cast<int>(error)));
-    }
-    if (got == 0) return bytes;
-    bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + got);
-  }
 }
 
 OVERLAPPED At(int64_t position) {
@@ -66,9 +49,12 @@ TFileStream::TFileStream(const std::string& path, TFileMode mode) {
   if (handle == INVALID_HANDLE_VALUE) {
     RaiseOpenFailure(path, mode, SystemErrorText(static_cast<int>(::GetLastError())));
   }
+  // A pipe or a device has no size and no positions: it is read to its end now.
   if (!create && ::GetFileType(handle) != FILE_TYPE_DISK) {
-    const std::unique_ptr<void, decltype(&::CloseHandle)> closer(handle, &::CloseHandle);
-    FContent = ReadHandleToEnd(handle);
+    const TOwnedHandle input(reinterpret_cast<TSystemHandle>(handle));
+    if (const int error = ReadUpTo(input.Get(), FContent, UINT64_MAX); error != 0) {
+      throw EInOutError(SystemErrorText(error));
+    }
     FSize = static_cast<int64_t>(FContent.size());
     return;
   }

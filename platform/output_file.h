@@ -16,6 +16,8 @@
 
 namespace lumera {
 
+struct TOutputSink;
+
 // Raises Exception, in the user's words, when output may not receive input's result: when
 // both are the same file (compared as the system identifies files, so also through a
 // link), or when output is an existing regular file and force is not set. "-" is a
@@ -42,6 +44,7 @@ class TOutputFile {
 
  private:
   struct TState;
+  TOutputSink& Sink() const;
   std::unique_ptr<TState> F;
 };
 

@@ -11,6 +11,7 @@
 #include "platform/exceptions.h"
 #include "platform/input_file.h"
 #include "platform/output_file.h"
+#include "platform/output_sink.h"
 #include "platform/system_handle.h"
 
 namespace lumera {
@@ -83,16 +84,10 @@ void SetPending(const std::string& path) {
 
 }  // namespace
 
-struct TOutputFile::TState {
-  std::string Name;  // as the user gave it
+struct TOutputFile::TState : TOutputSink {
   std::string Target;
   std::string Temporary;  // empty when writing directly or once renamed
-  TOwnedHandle Handle;
   TOwnedHandle TargetHandle;  // an existing target, held locked until it is replaced
-
-  [[noreturn]] void Fail(const std::string& what, int error) const {
-    throw Exception(Name + ": " + what + " (" + SystemErrorText(error) + ")");
-  }
 
   void OpenDirect(const std::string& target) {
     Handle.Reset(::open(target.c_str(), O_WRONLY | O_CLOEXEC));
@@ -174,14 +169,8 @@ TOutputFile::~TOutputFile() {
   if (!F->Temporary.empty()) ::unlink(F->Temporary.c_str());
 }
 
-bool TOutputFile::IsTerminal() const {
-  return IsTerminalHandle(F->Handle.Get());
-}
-
-void TOutputFile::Write(std::span<const uint8_t> bytes) {
-  if (const int error = WriteAll(F->Handle.Get(), bytes.data(), bytes.size()); error != 0) {
-    F->Fail("cannot write the output", error);
-  }
+TOutputSink& TOutputFile::Sink() const {
+  return *F;
 }
 
 void TOutputFile::Commit() {

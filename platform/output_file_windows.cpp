@@ -7,6 +7,7 @@
 #include "platform/exceptions.h"
 #include "platform/input_file.h"
 #include "platform/output_file.h"
+#include "platform/output_sink.h"
 #include "platform/system_handle.h"
 #include "platform/windows_text.h"
 
@@ -77,16 +78,10 @@ void SetPending(const std::wstring& path) {
 
 }  // namespace
 
-struct TOutputFile::TState {
-  std::string Name;  // as the user gave it
+struct TOutputFile::TState : TOutputSink {
   std::wstring Target;
   std::wstring Temporary;  // empty when writing directly or once renamed
-  TOwnedHandle Handle;
   TOwnedHandle TargetHandle;  // an existing target, held until it is replaced
-
-  [[noreturn]] void Fail(const std::string& what, int error) const {
-    throw Exception(Name + ": " + what + " (" + SystemErrorText(error) + ")");
-  }
 
   void OpenDirect(const std::wstring& target) {
     Handle.Reset(reinterpret_cast<TSystemHandle>(
@@ -178,14 +173,8 @@ TOutputFile::~TOutputFile() {
   if (!F->Temporary.empty()) ::DeleteFileW(F->Temporary.c_str());
 }
 
-bool TOutputFile::IsTerminal() const {
-  return IsTerminalHandle(F->Handle.Get());
-}
-
-void TOutputFile::Write(std::span<const uint8_t> bytes) {
-  if (const int error = WriteAll(F->Handle.Get(), bytes.data(), bytes.size()); error != 0) {
-    F->Fail("cannot write the output", error);
-  }
+TOutputSink& TOutputFile::Sink() const {
+  return *F;
 }
 
 // The target is let go only now, as the rename needs it closed.

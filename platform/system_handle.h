@@ -26,6 +26,10 @@ bool IsTerminalHandle(TSystemHandle handle);
 // error number of the write that failed.
 int WriteAll(TSystemHandle handle, const void* data, size_t size);
 
+// Reads what handle has, up to size bytes, into buffer, going on after interruptions;
+// got is 0 at the end. Returns 0, or the system's error number.
+int ReadSome(TSystemHandle handle, void* buffer, size_t size, size_t& got);
+
 // Appends what handle delivers, read sequentially, until its end or until bytes holds
 // limit bytes, whichever comes first. Returns 0, or the system's error number.
 int ReadUpTo(TSystemHandle handle, std::vector<uint8_t>& bytes, uint64_t limit);

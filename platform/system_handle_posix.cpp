@@ -1,7 +1,6 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 
 #include "platform/system_handle.h"
@@ -45,19 +44,13 @@ int WriteAll(TSystemHandle handle, const void* data, size_t size) {
   return 0;
 }
 
-int ReadUpTo(TSystemHandle handle, std::vector<uint8_t>& bytes, uint64_t limit) {
-  constexpr size_t kChunk = size_t{1} << 16;
-  while (bytes.size() < limit) {
-    const size_t want = static_cast<size_t>(std::min<uint64_t>(kChunk, limit - bytes.size()));
-    const size_t had = bytes.size();
-    bytes.resize(had + want);
-    const ssize_t got = ::read(Descriptor(handle), bytes.data() + had, want);
-    bytes.resize(had + (got > 0 ? static_cast<size_t>(got) : 0));
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return errno;
-    if (got == 0) break;
+int ReadSome(TSystemHandle handle, void* buffer, size_t size, size_t& got) {
+  for (;;) {
+    const ssize_t read = ::read(Descriptor(handle), buffer, size);
+    got = read > 0 ? static_cast<size_t>(read) : 0;
+    if (read >= 0) return 0;
+    if (errno != EINTR) return errno;
   }
-  return 0;
 }
 
 int LockExclusive(TSystemHandle handle) {

@@ -57,23 +57,13 @@ int WriteAll(TSystemHandle handle, const void* data, size_t size) {
 }
 
 // A pipe whose writer has gone reports ERROR_BROKEN_PIPE: that is its end.
-int ReadUpTo(TSystemHandle handle, std::vector<uint8_t>& bytes, uint64_t limit) {
-  constexpr size_t kChunk = size_t{1} << 16;
-  while (bytes.size() < limit) {
-    const size_t want = static_cast<size_t>(std::min<uint64_t>(kChunk, limit - bytes.size()));
-    const size_t had = bytes.size();
-    bytes.resize(had + want);
-    DWORD got = 0;
-    const bool read = ::ReadFile(Native(handle), bytes.data() + had, static_cast<DWORD>(want), &got,
-                                 nullptr);
-    bytes.resize(had + got);
-    if (!read) {
-      const DWORD error = ::GetLastError();
-      return error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF ? 0 : static_cast<int>(error);
-    }
-    if (got == 0) break;
-  }
-  return 0;
+int ReadSome(TSystemHandle handle, void* buffer, size_t size, size_t& got) {
+  DWORD read = 0;
+  const bool done = ::ReadFile(Native(handle), buffer,
+                               static_cast<DWORD>(std::min<size_t>(size, 1 << 30)), &read, nullptr);
+  got = read;
+  const DWORD error = done ? 0 : ::GetLastError();
+  return error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF ? 0 : static_cast<int>(error);
 }
 
 void TOwnedHandle::Close() {
