@@ -47,6 +47,11 @@ TDecodedStream DecodeStream(std::span<const uint8_t> stream, TDiagnostics* obser
   return result;
 }
 
+std::string UnusedSourceText(uint64_t unusedBytes) {
+  return std::to_string(unusedBytes) + (unusedBytes == 1 ? " source byte" : " source bytes") +
+         " left unused";
+}
+
 std::string FailureSentence(const TDecodeFailure& failure) {
   const std::string what = failure.PastBound()
                                ? "the decoded output passes its bound: decoding stopped"

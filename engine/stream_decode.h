@@ -55,6 +55,9 @@ TDecodedStream DecodeStream(std::span<const uint8_t> stream, TDiagnostics* obser
 // bytes, at source byte 9 (Find reached the end of TDic.)", or the bound's sentence.
 std::string FailureSentence(const TDecodeFailure& failure);
 
+// "4 source bytes left unused": what every caller says of the bytes after the end marker.
+std::string UnusedSourceText(uint64_t unusedBytes);
+
 // A failed whole-stream decode, raised by a caller that cannot go on without the output.
 // Its message is the failure's sentence.
 class EDecodingFailed : public Exception {

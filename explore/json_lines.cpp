@@ -106,6 +106,7 @@ void WriteSummaryLine(std::ostream& out, const TExploration& run) {
       .Number("max_total", run.MaxTotal)
       .Number("overloaded_hits", run.OverloadedHits)
       .Bool("left_over", run.LeftOver)
+      .Number("unused_source_bytes", run.UnusedSourceBytes)
       .WriteTo(out);
 }
 

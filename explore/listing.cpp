@@ -77,9 +77,10 @@ void WriteTotals(std::ostream& out, const TSummary& s) {
   TotalsLine(out, "end marker", s.Ends);
 }
 
-const char* HowItEnded(const TExploration& run) {
+std::string HowItEnded(const TExploration& run) {
   if (!run.End) return "not reached";
-  return run.LeftOver ? "reached, with source left over" : "reached, the source used up";
+  if (run.UnusedSourceBytes == 0) return "reached, the source used up";
+  return "reached, " + UnusedSourceText(run.UnusedSourceBytes);
 }
 
 }  // namespace
@@ -103,7 +104,7 @@ void WriteSummary(std::ostream& out, const TExploration& run) {
        unsigned{kContextCapacity});
   Line(out, "  %-16s %u (0x%04X); %llu hits at a total of 0x2000 or more", "largest total",
        run.MaxTotal, run.MaxTotal, ull{run.OverloadedHits});
-  Line(out, "  %-16s %s", "end marker", HowItEnded(run));
+  Line(out, "  %-16s %s", "end marker", HowItEnded(run).c_str());
 }
 
 void WriteListing(std::ostream& out, const TExploration& run, const TComparison* against) {

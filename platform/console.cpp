@@ -1,6 +1,7 @@
 #include "platform/console.h"
 
-#include "platform/standard_streams.h"
+#include "platform/exceptions.h"
+#include "platform/system_handle.h"
 
 namespace lumera {
 
@@ -24,8 +25,10 @@ void TConsole::Pause() {
   SkipLine();
 }
 
+// The traced tool reports any failed write, a closed pipe too, as EInOutError.
 void TStdConsole::Deliver(std::string_view text) {
-  WriteStandardOutput(text);
+  const int error = WriteAll(StandardHandle(TStandardStream::Output), text.data(), text.size());
+  if (error != 0) throw EInOutError(SystemErrorText(error));
 }
 
 void TMemoryConsole::SkipLine() {

@@ -46,6 +46,14 @@ class EInOutError : public Exception {
   const char* ClassName() const override { return "EInOutError"; }
 };
 
+// The reader of a pipe that a program writes to has gone away: the program ends quietly,
+// as the common compressors do when their output is cut short on purpose ("| head").
+class EBrokenPipe : public EInOutError {
+ public:
+  using EInOutError::EInOutError;
+  const char* ClassName() const override { return "EBrokenPipe"; }
+};
+
 // The operating system's text for an error number (errno, or on Windows the code of
 // GetLastError), without trailing blanks, line breaks and periods, so that a sentence can
 // be built around it.

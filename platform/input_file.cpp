@@ -1,5 +1,7 @@
 #include "platform/input_file.h"
 
+#include <optional>
+
 #include "platform/system_handle.h"
 
 namespace lumera {
@@ -12,6 +14,9 @@ std::vector<uint8_t> ReadWholeInput(const std::string& path, uint64_t bound) {
   const TOwnedHandle input(path == kStandardStream ? StandardHandle(TStandardStream::Input)
                                                    : OpenWholeInput(path));
   std::vector<uint8_t> bytes;
+  if (const std::optional<uint64_t> size = RegularFileSize(input.Get()); size && *size <= bound) {
+    bytes.reserve(static_cast<size_t>(*size) + 1);
+  }
   // One byte past the bound tells a longer input from one of exactly bound bytes.
   const uint64_t limit = bound == UINT64_MAX ? bound : bound + 1;
   if (const int error = ReadUpTo(input.Get(), bytes, limit); error != 0) {

@@ -30,4 +30,8 @@ class EInputTooLarge : public Exception {
 // and EInputTooLarge, having read at most one byte past it, for an input longer than bound.
 std::vector<uint8_t> ReadWholeInput(const std::string& path, uint64_t bound);
 
+// Whether path names a regular file, following links; false for "-", pipes, devices and
+// paths that name nothing.
+bool IsRegularFile(const std::string& path);
+
 }  // namespace lumera

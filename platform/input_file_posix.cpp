@@ -8,6 +8,11 @@
 
 namespace lumera {
 
+bool IsRegularFile(const std::string& path) {
+  struct stat info {};
+  return path != kStandardStream && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
 TSystemHandle OpenWholeInput(const std::string& path) {
   TOwnedHandle input(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (!input.IsOpen()) throw EFOpenError(SystemErrorText(errno));

@@ -15,7 +15,7 @@ bool TOutputFile::IsTerminal() const {
 
 void TOutputFile::Write(std::span<const uint8_t> bytes) {
   if (const int error = WriteAll(Sink().Handle.Get(), bytes.data(), bytes.size()); error != 0) {
-    Sink().Fail("cannot write the output", error);
+    RaiseWriteFailure(Sink().Name, error);
   }
 }
 

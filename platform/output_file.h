@@ -18,25 +18,29 @@ namespace lumera {
 
 struct TOutputSink;
 
-// Raises Exception, in the user's words, when output may not receive input's result: when
-// both are the same file (compared as the system identifies files, so also through a
-// link), or when output is an existing regular file and force is not set. "-" is a
-// standard stream.
-void CheckOutputTarget(const std::string& input, const std::string& output, bool force);
+// Raises Exception, in the user's words, when output may not receive the result of inputs:
+// when output is the same file as one of them (compared as the system identifies files,
+// so also through a link), or when output is an existing regular file and force is not
+// set. "-" is a standard stream.
+void CheckOutputTarget(const std::vector<std::string>& inputs, const std::string& output,
+                       bool force);
 
 // path with the symbolic links of its last component followed to their end.
 std::string FollowLinks(const std::string& path);
 
 class TOutputFile {
  public:
-  // path "-" is standard output; a symbolic link is followed to its target. Raises
+  // path "-" is standard output; a symbolic link is followed to its target. A new file
+  // gets the permissions of permissionsFrom when that is given, else the process's
+  // default; a replaced one keeps its own unless permissionsFrom is given. Raises
   // Exception naming path when the output cannot be prepared.
-  explicit TOutputFile(const std::string& path);
+  explicit TOutputFile(const std::string& path, const std::string& permissionsFrom = {});
   ~TOutputFile();
   TOutputFile(const TOutputFile&) = delete;
   TOutputFile& operator=(const TOutputFile&) = delete;
 
   bool IsTerminal() const;
+  // Raises EBrokenPipe when the reader of a pipe has gone away, EInOutError otherwise.
   void Write(std::span<const uint8_t> bytes);
   // Puts the written bytes in place: renames the temporary file over the target, which
   // keeps the target's permission bits. Without Commit nothing replaces the target.

@@ -12,6 +12,7 @@
 #include "platform/input_file.h"
 #include "platform/output_file.h"
 #include "platform/output_sink.h"
+#include "platform/standard_streams.h"
 #include "platform/system_handle.h"
 
 namespace lumera {
@@ -34,6 +35,11 @@ std::optional<struct stat> StatusOf(const std::string& path, TStandardStream sta
                          : ::stat(path.c_str(), &info) == 0;
   if (!known) return std::nullopt;
   return info;
+}
+
+// How messages name an output.
+std::string NameOf(const std::string& path) {
+  return path == kStandardStream ? kStandardOutputName : path;
 }
 
 std::string DirectoryOf(const std::string& path) {
@@ -120,12 +126,15 @@ struct TOutputFile::TState : TOutputSink {
   }
 };
 
-void CheckOutputTarget(const std::string& input, const std::string& output, bool force) {
+void CheckOutputTarget(const std::vector<std::string>& inputs, const std::string& output,
+                       bool force) {
   const std::optional<struct stat> out = StatusOf(output, TStandardStream::Output);
   if (!out || !S_ISREG(out->st_mode)) return;
-  const std::optional<struct stat> in = StatusOf(input, TStandardStream::Input);
-  if (in && in->st_dev == out->st_dev && in->st_ino == out->st_ino) {
-    throw Exception(output + ": input and output are the same file");
+  for (const std::string& input : inputs) {
+    const std::optional<struct stat> in = StatusOf(input, TStandardStream::Input);
+    if (in && in->st_dev == out->st_dev && in->st_ino == out->st_ino) {
+      throw Exception(NameOf(output) + ": input and output are the same file");
+    }
   }
   if (!force && !IsStandardOutput(output)) {
     throw Exception(output + ": already exists; use -f to overwrite");
@@ -148,8 +157,9 @@ std::string FollowLinks(const std::string& path) {
 
 // A path to something that is not a regular file (/dev/stdout on a pipe, a FIFO) is
 // opened as it is: its link may name no file at all.
-TOutputFile::TOutputFile(const std::string& path) : F(std::make_unique<TState>()) {
-  F->Name = path;
+TOutputFile::TOutputFile(const std::string& path, const std::string& permissionsFrom)
+    : F(std::make_unique<TState>()) {
+  F->Name = NameOf(path);
   if (IsStandardOutput(path)) {
     F->Handle.Reset(StandardHandle(TStandardStream::Output));
     return;
@@ -161,7 +171,12 @@ TOutputFile::TOutputFile(const std::string& path) : F(std::make_unique<TState>()
   }
   F->Target = FollowLinks(path);
   const bool exists = ::stat(F->Target.c_str(), &info) == 0;
-  F->OpenTemporary(F->Target, exists, exists ? info.st_mode & 07777 : NewFileMode());
+  mode_t mode = exists ? info.st_mode & 07777 : NewFileMode();
+  if (!permissionsFrom.empty()) {
+    if (const auto from = StatusOf(permissionsFrom, TStandardStream::Input))
+      mode = from->st_mode & 0777;
+  }
+  F->OpenTemporary(F->Target, exists, mode);
 }
 
 TOutputFile::~TOutputFile() {

@@ -7,6 +7,7 @@
 #include "platform/exceptions.h"
 #include "platform/input_file.h"
 #include "platform/output_file.h"
+#include "platform/standard_streams.h"
 #include "platform/output_sink.h"
 #include "platform/system_handle.h"
 #include "platform/windows_text.h"
@@ -49,6 +50,11 @@ std::optional<TFileIdentity> IdentityOf(const std::string& path, TStandardStream
   }
   return TFileIdentity{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow,
                        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0};
+}
+
+// How messages name an output.
+std::string NameOf(const std::string& path) {
+  return path == kStandardStream ? kStandardOutputName : path;
 }
 
 std::wstring FolderOf(const std::wstring& path) {
@@ -117,13 +123,16 @@ struct TOutputFile::TState : TOutputSink {
   }
 };
 
-void CheckOutputTarget(const std::string& input, const std::string& output, bool force) {
+void CheckOutputTarget(const std::vector<std::string>& inputs, const std::string& output,
+                       bool force) {
   const std::optional<TFileIdentity> out = IdentityOf(output, TStandardStream::Output);
   if (!out || !out->Regular) return;
-  const std::optional<TFileIdentity> in = IdentityOf(input, TStandardStream::Input);
-  if (in && in->Volume == out->Volume && in->IndexHigh == out->IndexHigh &&
-      in->IndexLow == out->IndexLow) {
-    throw Exception(output + ": input and output are the same file");
+  for (const std::string& input : inputs) {
+    const std::optional<TFileIdentity> in = IdentityOf(input, TStandardStream::Input);
+    if (in && in->Volume == out->Volume && in->IndexHigh == out->IndexHigh &&
+        in->IndexLow == out->IndexLow) {
+      throw Exception(NameOf(output) + ": input and output are the same file");
+    }
   }
   if (!force && output != kStandardStream) {
     throw Exception(output + ": already exists; use -f to overwrite");
@@ -151,8 +160,10 @@ std::string FollowLinks(const std::string& path) {
 }
 
 // Anything that is not a file on a disk (NUL, CON, a named pipe) is opened as it is.
-TOutputFile::TOutputFile(const std::string& path) : F(std::make_unique<TState>()) {
-  F->Name = path;
+// Windows files have no permission bits to take from permissionsFrom.
+TOutputFile::TOutputFile(const std::string& path, const std::string&)
+    : F(std::make_unique<TState>()) {
+  F->Name = NameOf(path);
   if (path == kStandardStream) {
     F->Handle.Reset(StandardHandle(TStandardStream::Output));
     return;

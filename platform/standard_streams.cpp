@@ -1,6 +1,5 @@
 #include "platform/standard_streams.h"
 
-#include "platform/exceptions.h"
 #include "platform/system_handle.h"
 
 namespace lumera {
@@ -11,7 +10,7 @@ bool IsTerminal(TStandardStream stream) {
 
 void WriteStandardOutput(std::string_view text) {
   const int error = WriteAll(StandardHandle(TStandardStream::Output), text.data(), text.size());
-  if (error != 0) throw EInOutError(SystemErrorText(error));
+  if (error != 0) RaiseWriteFailure(kStandardOutputName, error);
 }
 
 void WriteStandardError(std::string_view text) noexcept {

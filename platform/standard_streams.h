@@ -10,7 +10,11 @@ enum class TStandardStream { Input, Output, Error };
 
 bool IsTerminal(TStandardStream stream);
 
-// Writes all of text to standard output. Raises EInOutError with the system's text.
+// How messages name standard output.
+inline constexpr const char* kStandardOutputName = "standard output";
+
+// Writes all of text to standard output. Raises EBrokenPipe when its reader has gone
+// away, EInOutError for any other failure, each naming standard output.
 void WriteStandardOutput(std::string_view text);
 
 // Writes all of text to standard error, unbuffered, as far as it goes: when standard

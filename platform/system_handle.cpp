@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/exceptions.h"
+
 namespace lumera {
 
 int ReadUpTo(TSystemHandle handle, std::vector<uint8_t>& bytes, uint64_t limit) {
@@ -17,6 +19,12 @@ int ReadUpTo(TSystemHandle handle, std::vector<uint8_t>& bytes, uint64_t limit) 
     if (got == 0) break;
   }
   return 0;
+}
+
+void RaiseWriteFailure(const std::string& name, int error) {
+  const std::string message = name + ": cannot write the output (" + SystemErrorText(error) + ")";
+  if (IsBrokenPipe(error)) throw EBrokenPipe(message);
+  throw EInOutError(message);
 }
 
 }  // namespace lumera

@@ -1,4 +1,5 @@
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -42,6 +43,16 @@ int WriteAll(TSystemHandle handle, const void* data, size_t size) {
     size -= static_cast<size_t>(put);
   }
   return 0;
+}
+
+std::optional<uint64_t> RegularFileSize(TSystemHandle handle) {
+  struct stat info {};
+  if (::fstat(Descriptor(handle), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+  return static_cast<uint64_t>(info.st_size);
+}
+
+bool IsBrokenPipe(int error) {
+  return error == EPIPE;
 }
 
 int ReadSome(TSystemHandle handle, void* buffer, size_t size, size_t& got) {

@@ -56,6 +56,21 @@ int WriteAll(TSystemHandle handle, const void* data, size_t size) {
   return 0;
 }
 
+std::optional<uint64_t> RegularFileSize(TSystemHandle handle) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (::GetFileType(Native(handle)) != FILE_TYPE_DISK ||
+      !::GetFileInformationByHandle(Native(handle), &info) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return std::nullopt;
+  }
+  return (uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+}
+
+// ERROR_NO_DATA is "The pipe is being closed".
+bool IsBrokenPipe(int error) {
+  return error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE;
+}
+
 // A pipe whose writer has gone reports ERROR_BROKEN_PIPE: that is its end.
 int ReadSome(TSystemHandle handle, void* buffer, size_t size, size_t& got) {
   DWORD read = 0;

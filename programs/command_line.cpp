@@ -37,6 +37,29 @@ std::string DisplayName(const std::string& path) {
   return path == kStandardStream ? "standard input" : path;
 }
 
+std::vector<uint8_t> ReadInput(const std::string& path, uint64_t bound,
+                               std::string_view aboutBound) {
+  const std::string name = DisplayName(path);
+  try {
+    return ReadWholeInput(path, bound);
+  } catch (const EFOpenError& e) {
+    throw Exception(name + ": cannot open the input (" + e.Message() + ")");
+  } catch (const EInputTooLarge& e) {
+    throw Exception(name + ": longer than " + std::to_string(e.Bound()) + " bytes" +
+                    std::string(aboutBound));
+  } catch (const EInOutError& e) {
+    throw Exception(name + ": cannot read the input (" + e.Message() + ")");
+  }
+}
+
+TParsedCommandLine ReadCommandLine(int argc, char** argv, std::span<const TOptionSpec> options) {
+  try {
+    return ParseOptions(argc, argv, options);
+  } catch (const EBadOption& e) {
+    throw EUsage(e.Message());
+  }
+}
+
 void SayError(std::string_view program, std::string_view message) {
   WriteStandardError(std::string(program) + ": " + std::string(message) + "\n");
 }
@@ -44,6 +67,8 @@ void SayError(std::string_view program, std::string_view message) {
 int RunProgram(std::string_view program, const std::function<int()>& body) {
   try {
     return body();
+  } catch (const EBrokenPipe&) {
+    return kBrokenPipeStatus;
   } catch (const EUsage& e) {
     SayError(program, e.Message());
     WriteStandardError("Try '" + std::string(program) + " --help' for more information.\n");

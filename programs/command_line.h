@@ -6,8 +6,10 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/exceptions.h"
+#include "platform/option_parser.h"
 
 namespace lumera {
 
@@ -20,6 +22,14 @@ class EUsage : public Exception {
 };
 
 inline constexpr int kUsageStatus = 2;
+// What a shell shows for a program killed by SIGPIPE: the status of a program whose
+// reader went away.
+inline constexpr int kBrokenPipeStatus = 141;
+
+// How much of an input is read, by default and at most, and of an executable.
+inline constexpr uint64_t kDefaultMaxInput = uint64_t{64} << 20;
+inline constexpr uint64_t kMaxInputCeiling = (uint64_t{1} << 31) - 1;
+inline constexpr uint64_t kExecutableBound = uint64_t{1} << 30;
 
 // A decimal count of bytes with an optional binary suffix K, M or G (either case), at
 // most ceiling. Raises EUsage naming option otherwise.
@@ -28,12 +38,23 @@ uint64_t ParseByteCount(std::string_view option, std::string_view text, uint64_t
 // An input as messages name it: the path as given, "standard input" for "-".
 std::string DisplayName(const std::string& path);
 
+// The whole of an input ("-": standard input), at most bound bytes. A failure names the
+// input; an input past the bound is refused with aboutBound after the bound, which says
+// what sets it.
+std::vector<uint8_t> ReadInput(const std::string& path, uint64_t bound,
+                               std::string_view aboutBound = "; --max-input sets the bound");
+
+// The options and operands of argv, or a usage error naming the option that is unknown,
+// needs a value or takes none.
+TParsedCommandLine ReadCommandLine(int argc, char** argv, std::span<const TOptionSpec> options);
+
 // "PROGRAM: MESSAGE" on standard error.
 void SayError(std::string_view program, std::string_view message);
 
 // Runs a program's body and returns its exit status. A failure that escapes the body ends
 // the program with its message on standard error: status 2 with a hint to see --help
-// after a usage error, 1 after any other.
+// after a usage error, 1 after any other. A closed pipe on standard output ends it
+// quietly with kBrokenPipeStatus.
 int RunProgram(std::string_view program, const std::function<int()>& body);
 
 }  // namespace lumera

@@ -1,12 +1,9 @@
 // lumera-explain: every event of a whole stream, as a listing, as JSON Lines or as a
 // heat-map page, optionally checked against a known decoding.
-#include <getopt.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <exception>
-#include <iostream>
 #include <optional>
+#include <ostream>
 #include <streambuf>
 #include <string>
 #include <vector>
@@ -30,20 +27,27 @@ namespace {
 constexpr const char* kProgram = "lumera-explain";
 
 constexpr const char* kUsage =
-    "usage: lumera-explain [--json | --html PAGE] [--against FILE] [--max-output N] STREAM\n"
+    "usage: lumera-explain [--json | --html PAGE [-f]] [--against FILE] [--max-output N]\n"
+    "                      [--max-input N] STREAM\n"
     "Shows every event of a stream: each literal, repeat and the end marker, with its bits.\n"
     "STREAM - reads standard input.\n"
     "\n"
     "  (default)           a listing on standard output: one line per event, then a summary\n"
     "      --json          JSON Lines on standard output, one object per event\n"
     "      --html PAGE     a self-contained heat-map page in PAGE (- for standard output)\n"
+    "  -f, --force         replace an existing PAGE\n"
     "      --against FILE  compare the decoded output with FILE; exit status 3 if they differ\n"
-    "      --max-output N  stop after N decoded bytes (default 67108864, at most 2147483647)\n"
+    "      --max-output N  stop after N decoded bytes (suffix K, M or G; default 64M,\n"
+    "                      at most 2147483647)\n"
+    "      --max-input N   read at most N bytes of STREAM and FILE (default 64M, at most\n"
+    "                      2147483647)\n"
     "  -h, --help          show this text\n"
     "  -V, --version       show the version\n"
+    "  --                  end the options: what follows is STREAM\n"
     "\n"
     "Exit status: 0 done, 1 failure (also a stream that fails to decode), 2 usage error,\n"
-    "3 the output differs from the --against FILE.\n";
+    "3 the output differs from the --against FILE, 141 the reader of standard output went\n"
+    "away.\n";
 
 constexpr int kDiffers = 3;
 
@@ -54,20 +58,14 @@ struct TOptions {
   std::string Page;
   std::optional<std::string> Against;
   uint64_t MaxOutput = kDefaultMaxOutput;
+  uint64_t MaxInput = kDefaultMaxInput;
+  bool Force = false;
   std::string Stream;
   bool Help = false;
   bool Version = false;
 };
 
-enum TLongOnly { kJson = 256, kHtml, kAgainst, kMaxOutput };
-
-// The option as the user wrote it, for a message about it: a long one from its argument
-// (without any "=value"), a short one from the letter getopt reports.
-std::string OptionGiven(const char* argument, int letter) {
-  const std::string given = argument;
-  if (given.starts_with("--")) return given.substr(0, given.find('='));
-  return std::string("-") + static_cast<char>(letter);
-}
+enum TLongOnly { kJson = 256, kHtml, kAgainst, kMaxOutput, kMaxInput };
 
 void SetFormat(TOptions& options, TFormat format) {
   if (options.Format != TFormat::Listing && options.Format != format) {
@@ -77,18 +75,23 @@ void SetFormat(TOptions& options, TFormat format) {
 }
 
 TOptions ParseOptions(int argc, char** argv) {
-  static const option kLong[] = {{"help", no_argument, nullptr, 'h'},
-                                 {"version", no_argument, nullptr, 'V'},
-                                 {"json", no_argument, nullptr, kJson},
-                                 {"html", required_argument, nullptr, kHtml},
-                                 {"against", required_argument, nullptr, kAgainst},
-                                 {"max-output", required_argument, nullptr, kMaxOutput},
-                                 {nullptr, 0, nullptr, 0}};
+  static constexpr TOptionSpec kOptions[] = {
+      {"help", 'h', false, 'h'},
+      {"version", 'V', false, 'V'},
+      {"force", 'f', false, 'f'},
+      {"json", 0, false, kJson},
+      {"html", 0, true, kHtml},
+      {"against", 0, true, kAgainst},
+      {"max-output", 0, true, kMaxOutput},
+      {"max-input", 0, true, kMaxInput},
+  };
+  const TParsedCommandLine parsed = ReadCommandLine(argc, argv, kOptions);
   TOptions options;
-  opterr = 0;  // the messages below name the option in the user's words
-  optind = 1;
-  for (int c; (c = getopt_long(argc, argv, ":hV", kLong, nullptr)) != -1;) {
-    switch (c) {
+  for (const auto& [code, value] : parsed.Options) {
+    switch (code) {
+      case 'f':
+        options.Force = true;
+        break;
       case 'h':
         options.Help = true;
         break;
@@ -100,42 +103,32 @@ TOptions ParseOptions(int argc, char** argv) {
         break;
       case kHtml:
         SetFormat(options, TFormat::Page);
-        options.Page = optarg;
+        options.Page = value;
         break;
       case kAgainst:
-        options.Against = optarg;
+        options.Against = value;
         break;
       case kMaxOutput:
-        options.MaxOutput = ParseByteCount("--max-output", optarg, kMaxOutputCeiling);
+        options.MaxOutput = ParseByteCount("--max-output", value, kMaxOutputCeiling);
         break;
-      case ':':
-        throw EUsage("option '" + OptionGiven(argv[optind - 1], optopt) + "' needs an argument");
-      default:
-        throw EUsage("unknown option '" + OptionGiven(argv[optind - 1], optopt) + "'");
+      case kMaxInput:
+        options.MaxInput = ParseByteCount("--max-input", value, kMaxInputCeiling);
+        break;
     }
   }
   if (options.Help || options.Version) return options;
-  if (optind >= argc) throw EUsage("no STREAM given");
-  if (argc - optind > 1)
-    throw EUsage("one STREAM at a time; unexpected '" + std::string(argv[optind + 1]) + "'");
-  options.Stream = argv[optind];
-  if (options.Stream == "-" && options.Against == "-") {
-    throw EUsage("standard input cannot be both STREAM and the --against FILE");
+  const std::vector<std::string>& operands = parsed.Operands;
+  if (operands.empty()) throw EUsage("no STREAM given");
+  if (operands.size() > 1) {
+    throw EUsage("one STREAM at a time; unexpected '" + operands[1] + "'");
+  }
+  options.Stream = operands[0];
+  if (options.Stream == kStandardStream && options.Against == kStandardStream) {
+    throw EUsage(
+        "standard input ('-') can be read only once: it cannot be both STREAM and "
+        "the --against FILE");
   }
   return options;
-}
-
-// The whole of a file, a pipe or standard input ("-"), read to its end: a pipe has no
-// size to go by.
-std::vector<uint8_t> ReadInput(const std::string& path) {
-  try {
-    return ReadWholeInput(path, UINT64_MAX);
-  } catch (const EFOpenError& e) {
-    throw Exception("cannot open " + DisplayName(path) + ": " + e.Message());
-  } catch (const EInOutError& e) {
-    // A folder, or a device that fails, opens but cannot be read.
-    throw Exception("cannot read " + DisplayName(path) + ": " + e.Message());
-  }
 }
 
 // Hands what a writer puts out to an output file, a chunk at a time. A stream swallows
@@ -191,38 +184,42 @@ void WriteReport(std::ostream& out, const TOptions& options, const TExploration&
   }
 }
 
-void RequireWritten(std::ostream& out, const std::string& where) {
-  out.flush();
-  if (!out) throw EInOutError("cannot write " + where + ": " + SystemErrorText(errno));
+// Writes what write puts out to out, a chunk at a time, and raises its first failure.
+template <class F>
+void WriteThrough(TOutputFile& out, F write) {
+  TOutputFileBuffer buffer(out);
+  std::ostream stream(&buffer);
+  write(stream);
+  buffer.Finish();
 }
 
-// The page goes to its own file, which is put in place only once the whole page is there.
+// The page goes to its own file, which is put in place only once the whole page is there
+// and the verdict, which the one who asked for it reads on the console, is out.
 void WritePageFile(const TOptions& options, const TExploration& run, const TComparison* against) {
+  std::vector<std::string> inputs = {options.Stream};
+  if (options.Against) inputs.push_back(*options.Against);
+  CheckOutputTarget(inputs, options.Page, options.Force);
   TOutputFile file(options.Page);
-  TOutputFileBuffer buffer(file);
-  std::ostream page(&buffer);
-  WriteReport(page, options, run, against);
-  buffer.Finish();
+  WriteThrough(file, [&](std::ostream& out) { WriteReport(out, options, run, against); });
+  if (against) WriteStandardOutput(VerdictText(*against, run.Events) + "\n");
   file.Commit();
 }
 
 int Run(const TOptions& options) {
-  const std::vector<uint8_t> stream = ReadInput(options.Stream);
   // Both inputs are read before the work starts, so that a missing file fails at once.
+  const std::vector<uint8_t> stream = ReadInput(options.Stream, options.MaxInput);
   const std::optional<std::vector<uint8_t>> known =
-      options.Against ? std::optional(ReadInput(*options.Against)) : std::nullopt;
+      options.Against ? std::optional(ReadInput(*options.Against, options.MaxInput)) : std::nullopt;
   const TExploration run = Explore(stream, options.MaxOutput);
   std::optional<TComparison> against;
   if (known) against = Compare(run, *known, DisplayName(*options.Against));
   const TComparison* verdict = against ? &*against : nullptr;
-  if (options.Format == TFormat::Page && options.Page != "-") {
+  if (options.Format == TFormat::Page && options.Page != kStandardStream) {
     WritePageFile(options, run, verdict);
-    // The page holds the verdict too, but the one who asked for it reads the console.
-    if (verdict) std::cout << VerdictText(*verdict, run.Events) << '\n';
   } else {
-    WriteReport(std::cout, options, run, verdict);
+    TOutputFile out(kStandardStream);
+    WriteThrough(out, [&](std::ostream& report) { WriteReport(report, options, run, verdict); });
   }
-  RequireWritten(std::cout, "standard output");
   if (run.Failure) {
     SayError(kProgram, DisplayName(options.Stream) + ": " + FailureSentence(*run.Failure));
     return 1;
@@ -233,13 +230,12 @@ int Run(const TOptions& options) {
 int Main(int argc, char** argv) {
   const TOptions options = ParseOptions(argc, argv);
   if (options.Help) {
-    std::cout << kUsage;
+    WriteStandardOutput(kUsage);
   } else if (options.Version) {
-    std::cout << kProgram << ' ' << kVersion << '\n';
+    WriteStandardOutput(std::string(kProgram) + " " + kVersion + "\n");
   } else {
     return Run(options);
   }
-  RequireWritten(std::cout, "standard output");
   return 0;
 }
 
@@ -249,7 +245,6 @@ int Main(int argc, char** argv) {
 int main(int argc, char** argv) {
   lumera::IgnoreBrokenPipeSignal();
   lumera::PrepareStandardStreams();
-  std::ios::sync_with_stdio(false);
   lumera::TArgv args(argc, argv);
   return lumera::RunProgram(lumera::kProgram, [&] { return lumera::Main(args.Count(), args.Values()); });
 }

@@ -13,7 +13,6 @@
 #include "explore/exploration.h"
 #include "lumera_version.h"
 #include "platform/exceptions.h"
-#include "platform/file_stream.h"
 #include "platform/input_file.h"
 #include "platform/output_file.h"
 #include "platform/process.h"
@@ -28,25 +27,9 @@ namespace {
 
 constexpr const char* kProgram = "lumera-pack";
 
-// What standard output carries (help, version, the listing) must arrive: a failed write
-// is a failure of the run.
-void WriteListing(const std::string& text) {
-  try {
-    WriteStandardOutput(text);
-  } catch (const EInOutError& e) {
-    throw Exception("cannot write to standard output (" + e.Message() + ")");
-  }
-}
-
-std::vector<uint8_t> ReadInput(const std::string& path) {
-  try {
-    return ReadWholeInput(path, UINT64_MAX);
-  } catch (const EFOpenError& e) {
-    throw Exception(DisplayName(path) + ": cannot read the input (Cannot open file \"" +
-                    ExpandPath(path) + "\". " + e.Message() + ")");
-  } catch (const Exception& e) {
-    throw Exception(DisplayName(path) + ": cannot read the input (" + e.Message() + ")");
-  }
+// "N source bytes left unused": the wording of every run that decodes a stream.
+std::string UnusedWarning(const std::string& name, uint64_t unused) {
+  return DisplayName(name) + ": warning: " + UnusedSourceText(unused);
 }
 
 // A stream decoded whole, or the failure's sentence after the name the user gave it.
@@ -98,6 +81,8 @@ class TRun {
     for (const TJob& job : jobs) {
       try {
         RunJob(job);
+      } catch (const EBrokenPipe&) {
+        throw;  // the reader is gone: nothing more is wanted
       } catch (const std::bad_alloc&) {
         SayError(kProgram, DisplayName(job.Input) + ": out of memory");
         failed = true;
@@ -150,61 +135,55 @@ class TRun {
     }
   }
 
+  // Each run reads and checks its inputs before it looks at its output.
   void Convert(const TJob& job) {
+    if (job.Output.empty() && job.Input != kStandardStream && !IsRegularFile(job.Input)) {
+      throw Exception(DisplayName(job.Input) +
+                      ": not a regular file, so there is no default OUTPUT; give one or use -c");
+    }
     const std::string output =
         job.Output.empty() ? DefaultOutputName(job.Input, FOptions.Mode) : job.Output;
     const auto start = std::chrono::steady_clock::now();
-    size_t inputBytes = 0;
+    const std::vector<uint8_t> input = ReadInput(job.Input, FOptions.MaxInput);
+    TDecodedStream decoded;
+    if (!Packing()) decoded = Decode(job.Input, input, FOptions.MaxOutput);
     size_t resultBytes = 0;
-    bool leftOver = false;
-    WriteOutput(job.Input, output, [&] {
-      const std::vector<uint8_t> input = ReadInput(job.Input);
-      std::vector<uint8_t> result;
-      if (Packing()) {
-        result = Encode(job.Input, input, FOptions.Level);
-      } else {
-        TDecodedStream decoded = Decode(job.Input, input, FOptions.MaxOutput);
-        leftOver = decoded.UnusedSourceBytes > 0;
-        result = std::move(decoded.Output);
-      }
-      inputBytes = input.size();
+    WriteOutput({job.Input}, output, [&] {
+      std::vector<uint8_t> result =
+          Packing() ? Encode(job.Input, input, FOptions.Level) : std::move(decoded.Output);
       resultBytes = result.size();
       return result;
     });
-    if (leftOver) {
-      Warn(DisplayName(job.Input) +
-           ": warning: data extracted successfully but not the whole source stream has been "
-           "used.");
-    }
+    if (decoded.UnusedSourceBytes > 0) Warn(UnusedWarning(job.Input, decoded.UnusedSourceBytes));
     if (FOptions.Verbosity == TVerbosity::Verbose) {
       const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-      const size_t packed = Packing() ? resultBytes : inputBytes;
-      const size_t plain = Packing() ? inputBytes : resultBytes;
+      const size_t packed = Packing() ? resultBytes : input.size();
+      const size_t plain = Packing() ? input.size() : resultBytes;
       char seconds[32];
       std::snprintf(seconds, sizeof seconds, "%.3f s", took.count());
-      WriteStandardError(DisplayName(job.Input) + ": " + std::to_string(inputBytes) + " -> " +
+      WriteStandardError(DisplayName(job.Input) + ": " + std::to_string(input.size()) + " -> " +
                          std::to_string(resultBytes) + " bytes (stream " + Ratio(packed, plain) +
                          " of the decoded size), " + seconds + "\n");
     }
   }
 
   void Test(const TJob& job) {
-    const TDecodedStream decoded = Decode(job.Input, ReadInput(job.Input), FOptions.MaxOutput);
+    const TDecodedStream decoded =
+        Decode(job.Input, ReadInput(job.Input, FOptions.MaxInput), FOptions.MaxOutput);
     if (FOptions.Verbosity != TVerbosity::Quiet) {
       WriteStandardError(DisplayName(job.Input) + ": OK (" + std::to_string(decoded.Output.size()) +
                          " decoded bytes)\n");
     }
-    if (decoded.UnusedSourceBytes > 0)
-      Warn(DisplayName(job.Input) + ": warning: source bytes left unused");
+    if (decoded.UnusedSourceBytes > 0) Warn(UnusedWarning(job.Input, decoded.UnusedSourceBytes));
   }
 
   void List(const TJob& job) {
-    const std::vector<uint8_t> stream = ReadInput(job.Input);
+    const std::vector<uint8_t> stream = ReadInput(job.Input, FOptions.MaxInput);
     TEventRecorder recorder;
     const TDecodedStream found = DecodeStream(stream, &recorder, FOptions.MaxOutput);
     const TSummary summary = Summarize(recorder.Events());
     if (!FListed) {
-      WriteListing("  Stream   Decoded     Ratio  Literals   Repeats  End   Unused  Name\n");
+      WriteStandardOutput("  Stream   Decoded     Ratio  Literals   Repeats  End   Unused  Name\n");
       FListed = true;
     }
     char row[160];
@@ -215,55 +194,68 @@ class TRun {
                   static_cast<unsigned long long>(summary.Literals.Count),
                   static_cast<unsigned long long>(summary.Repeats.Count), found.End ? "yes" : "no",
                   found.End ? std::to_string(found.UnusedSourceBytes).c_str() : "-");
-    WriteListing(row + DisplayName(job.Input) + "\n");
+    WriteStandardOutput(row + DisplayName(job.Input) + "\n");
     if (found.Failure) {
       throw Exception(DisplayName(job.Input) + ": " + FailureSentence(*found.Failure));
     }
+    if (found.UnusedSourceBytes > 0) Warn(UnusedWarning(job.Input, found.UnusedSourceBytes));
   }
 
-  // The rules for every output: never the input, an existing file only with -f, binary
-  // data never to a terminal, and nothing in place unless produce succeeds.
+  // The rules for every output, checked once the inputs are: never an input, an existing
+  // file only with -f, binary data never to a terminal, and nothing in place unless
+  // produce succeeds. A new executable takes the permissions of permissionsFrom.
   template <class F>
-  void WriteOutput(const std::string& input, const std::string& output, F produce) {
+  void WriteOutput(const std::vector<std::string>& inputs, const std::string& output, F produce,
+                   const std::string& permissionsFrom = {}) {
     if (output == kStandardStream) RefuseTerminal(IsTerminal(TStandardStream::Output));
-    CheckOutputTarget(input, output, FOptions.Force);
-    TOutputFile file(output);
+    CheckOutputTarget(inputs, output, FOptions.Force);
+    TOutputFile file(output, permissionsFrom);
     RefuseTerminal(file.IsTerminal());
     file.Write(produce());
     file.Commit();
   }
 
+  std::vector<uint8_t> ReadExecutable(const std::string& path) const {
+    return ReadInput(path, kExecutableBound, ", the most an executable may hold");
+  }
+
   void Extract(const TJob& job) {
+    TExtraction extraction = InExecutable(job.Input, [&] {
+      return ExtractResource(ReadExecutable(job.Input), FOptions.Resource, FOptions.DecodeExtracted,
+                             FOptions.MaxOutput);
+    });
     const std::string output = job.Output.empty()
                                    ? DefaultExtractName(FOptions.Resource, FOptions.DecodeExtracted)
                                    : job.Output;
-    std::vector<std::string> notices;
-    WriteOutput(job.Input, output, [&] {
-      TExtraction extraction = InExecutable(job.Input, [&] {
-        return ExtractResource(ReadInput(job.Input), FOptions.Resource, FOptions.DecodeExtracted,
-                               FOptions.MaxOutput);
-      });
-      notices = std::move(extraction.Notices);
-      return std::move(extraction.Bytes);
-    });
-    for (const std::string& notice : notices) Warn(DisplayName(job.Input) + ": " + notice);
+    WriteOutput({job.Input}, output, [&] { return std::move(extraction.Bytes); });
+    for (const std::string& notice : extraction.Notices) {
+      Warn(DisplayName(job.Input) + ": " + notice);
+    }
   }
 
   void ListResources(const TJob& job) {
     const std::string table =
-        InExecutable(job.Input, [&] { return ResourceTable(ReadInput(job.Input)); });
-    if (FOptions.Operands.size() > 1) WriteListing(DisplayName(job.Input) + ":\n");
-    WriteListing(table);
+        InExecutable(job.Input, [&] { return ResourceTable(ReadExecutable(job.Input)); });
+    if (FOptions.Operands.size() > 1) WriteStandardOutput(DisplayName(job.Input) + ":\n");
+    WriteStandardOutput(table);
   }
 
+  // NEW must be a whole stream, unless --force-stream says to take it as it is.
   void Replace(const TJob& job) {
-    CheckOutputTarget(FOptions.Replacement, job.Output, true);
-    WriteOutput(job.Input, job.Output, [&] {
-      const std::vector<uint8_t> stream = ReadInput(FOptions.Replacement);
-      return InExecutable(job.Input, [&] {
-        return ReplaceStream(ReadInput(job.Input), FOptions.Resource, stream);
-      });
+    const std::string& replacement = FOptions.Replacement;
+    const std::vector<uint8_t> stream = ReadInput(replacement, FOptions.MaxInput);
+    if (!FOptions.ForceStream) {
+      const TDecodedStream decoded = DecodeStream(stream, nullptr, FOptions.MaxOutput);
+      if (decoded.Failure) {
+        throw Exception(DisplayName(replacement) + ": " + FailureSentence(*decoded.Failure) +
+                        "; --force-stream puts it in all the same");
+      }
+    }
+    std::vector<uint8_t> exe = InExecutable(job.Input, [&] {
+      return ReplaceStream(ReadExecutable(job.Input), FOptions.Resource, stream);
     });
+    WriteOutput(
+        {job.Input, replacement}, job.Output, [&] { return std::move(exe); }, job.Input);
   }
 
   void Warn(const std::string& message) const {
@@ -282,11 +274,11 @@ int RunCommandLine(int argc, char** argv) {
   }
   const TCliOptions options = ParseCommandLine(argc, argv);
   if (options.Help) {
-    WriteListing(UsageText());
+    WriteStandardOutput(UsageText());
     return 0;
   }
   if (options.Version) {
-    WriteListing(std::string(kProgram) + " " + kVersion + "\n");
+    WriteStandardOutput(std::string(kProgram) + " " + kVersion + "\n");
     return 0;
   }
   return TRun(options).Run(PlanJobs(options, stdinIsTerminal));

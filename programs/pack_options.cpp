@@ -1,10 +1,7 @@
 #include "programs/pack_options.h"
 
-#include <getopt.h>
-
 #include <algorithm>
 #include <charconv>
-#include <climits>
 #include <string_view>
 
 namespace lumera {
@@ -18,10 +15,12 @@ constexpr const char* kUsage =
     "input is read when it is not a terminal.\n"
     "\n"
     "  -z, --compress      pack (the default)\n"
-    "  -d, --decompress    decode a whole stream; FILE.lum gives FILE\n"
+    "  -d, --decompress, --uncompress\n"
+    "                      decode a whole stream; FILE.lum gives FILE\n"
     "  -t, --test          decode each INPUT in memory and report; write nothing\n"
     "  -l, --list          list each INPUT's sizes, ratio, events and end\n"
-    "  -c, --stdout        write to standard output\n"
+    "  -c, --stdout, --to-stdout\n"
+    "                      write to standard output\n"
     "  -f, --force         overwrite an existing OUTPUT\n"
     "  -m, --multiple      several INPUTs, each to its default name\n"
     "  -1 ... -9           compression level: 1 is the fast greedy parse (the default), 9\n"
@@ -29,6 +28,8 @@ constexpr const char* kUsage =
     "      --best          the same as -9\n"
     "      --max-output N  decode at most N bytes (suffix K, M or G; default 64M,\n"
     "                      at most 2147483647)\n"
+    "      --max-input N   read at most N bytes of each stream or text (default 64M, at\n"
+    "                      most 2147483647); executables are read up to 1G\n"
     "  -q, --quiet         report errors only\n"
     "  -v, --verbose       also report sizes and times\n"
     "  -x                  extract the stream in a resource of the executable INPUT;\n"
@@ -38,11 +39,15 @@ constexpr const char* kUsage =
     "      --lang N        its language (default: the first in the file)\n"
     "      --list-resources  list every resource of each executable INPUT\n"
     "      --replace NEW   write INPUT, an executable, to OUTPUT with the stream NEW in\n"
-    "                      place of the resource; NEW must fit the old one's room\n"
+    "                      place of the resource; NEW must fit the old one's room and\n"
+    "                      decode to its end marker\n"
+    "      --force-stream  with --replace, take NEW without decoding it\n"
     "  -h, --help          show this text\n"
     "  -V, --version       show the version\n"
+    "  --                  end the options: what follows is an operand\n"
     "\n"
-    "Exit status: 0 on success, 1 on a failure, 2 on a usage error.\n";
+    "Exit status: 0 on success, 1 on a failure, 2 on a usage error; 141 when the reader\n"
+    "of standard output went away.\n";
 
 // Codes of the long options that have no short form.
 enum : int {
@@ -53,38 +58,46 @@ enum : int {
   kTypeOption,
   kLangOption,
   kListResourcesOption,
-  kReplaceOption
+  kReplaceOption,
+  kMaxInputOption,
+  kForceStreamOption
 };
 
-constexpr option kLongOptions[] = {
-    {"compress", no_argument, nullptr, 'z'},
-    {"decompress", no_argument, nullptr, 'd'},
-    {"uncompress", no_argument, nullptr, 'd'},
-    {"test", no_argument, nullptr, 't'},
-    {"list", no_argument, nullptr, 'l'},
-    {"stdout", no_argument, nullptr, 'c'},
-    {"to-stdout", no_argument, nullptr, 'c'},
-    {"force", no_argument, nullptr, 'f'},
-    {"multiple", no_argument, nullptr, 'm'},
-    {"best", no_argument, nullptr, kBestOption},
-    {"max-output", required_argument, nullptr, kMaxOutputOption},
-    {"name", required_argument, nullptr, kNameOption},
-    {"id", required_argument, nullptr, kIdOption},
-    {"type", required_argument, nullptr, kTypeOption},
-    {"lang", required_argument, nullptr, kLangOption},
-    {"list-resources", no_argument, nullptr, kListResourcesOption},
-    {"replace", required_argument, nullptr, kReplaceOption},
-    {"quiet", no_argument, nullptr, 'q'},
-    {"verbose", no_argument, nullptr, 'v'},
-    {"help", no_argument, nullptr, 'h'},
-    {"version", no_argument, nullptr, 'V'},
-    {nullptr, 0, nullptr, 0},
+constexpr TOptionSpec kOptions[] = {
+    {"compress", 'z', false, 'z'},
+    {"decompress", 'd', false, 'd'},
+    {"uncompress", 0, false, 'd'},
+    {"test", 't', false, 't'},
+    {"list", 'l', false, 'l'},
+    {"stdout", 'c', false, 'c'},
+    {"to-stdout", 0, false, 'c'},
+    {"force", 'f', false, 'f'},
+    {"multiple", 'm', false, 'm'},
+    {"best", 0, false, kBestOption},
+    {"max-output", 0, true, kMaxOutputOption},
+    {"max-input", 0, true, kMaxInputOption},
+    {"force-stream", 0, false, kForceStreamOption},
+    {"name", 0, true, kNameOption},
+    {"id", 0, true, kIdOption},
+    {"type", 0, true, kTypeOption},
+    {"lang", 0, true, kLangOption},
+    {"list-resources", 0, false, kListResourcesOption},
+    {"replace", 0, true, kReplaceOption},
+    {"quiet", 'q', false, 'q'},
+    {"verbose", 'v', false, 'v'},
+    {"help", 'h', false, 'h'},
+    {"version", 'V', false, 'V'},
+    {nullptr, 'x', false, 'x'},
+    {nullptr, '1', false, '1'},
+    {nullptr, '2', false, '2'},
+    {nullptr, '3', false, '3'},
+    {nullptr, '4', false, '4'},
+    {nullptr, '5', false, '5'},
+    {nullptr, '6', false, '6'},
+    {nullptr, '7', false, '7'},
+    {nullptr, '8', false, '8'},
+    {nullptr, '9', false, '9'},
 };
-
-// The leading ':' makes a missing argument report ':' apart from an unknown option '?';
-// the leading '+' would stop at the first operand, so it is left out: options may follow
-// operands, as users of the common compressors expect.
-constexpr const char* kShortOptions = ":123456789cdfhlmqtvVxz";
 
 // --id and --lang: a resource's numbers are 16 bits.
 uint32_t ParseResourceNumber(const char* option, std::string_view text) {
@@ -99,7 +112,7 @@ uint32_t ParseResourceNumber(const char* option, std::string_view text) {
 }
 
 // The options with a value that select or replace a resource. Returns whether code was one.
-bool ApplyResourceOption(TCliOptions& options, int code, const char* value) {
+bool ApplyResourceOption(TCliOptions& options, int code, const std::string& value) {
   switch (code) {
     case kNameOption:
       options.Resource.Name = value;
@@ -140,31 +153,33 @@ void SettleResourceMode(TCliOptions& options, bool extract) {
   }
 }
 
-// "--name=value" where --name takes no value: getopt_long then reports the long option's
-// short code in optopt, which must not be taken for a short option the user gave.
-bool IsValueForFlag(std::string_view written) {
-  const size_t equals = written.find('=');
-  if (!written.starts_with("--") || equals == std::string_view::npos) return false;
-  const std::string_view name = written.substr(2, equals - 2);
-  for (const option& known : kLongOptions) {
-    if (known.name != nullptr && name == known.name) return known.has_arg == no_argument;
+// The options that choose what to do, or where to write, as the user knows them: --replace
+// cannot go with any of them.
+const char* ModeOptionName(int code) {
+  switch (code) {
+    case 'z':
+      return "-z";
+    case 'd':
+      return "-d";
+    case 't':
+      return "-t";
+    case 'l':
+      return "-l";
+    case 'c':
+      return "-c";
+    case 'x':
+      return "-x";
+    case kListResourcesOption:
+      return "--list-resources";
   }
-  return false;
+  return nullptr;
 }
 
-// What getopt_long refused, in the user's words.
-std::string RefusalText(int code, char** argv) {
-  const std::string_view written = argv[optind - 1];
-  if (IsValueForFlag(written)) {
-    return "option '" + std::string(written.substr(0, written.find('='))) + "' takes no argument";
+// Standard input has one content: it can be one input only.
+void RequireStandardInputOnce(const std::vector<std::string>& inputs) {
+  if (std::count(inputs.begin(), inputs.end(), kStandardStream) > 1) {
+    throw EUsage("standard input ('-') can be read only once");
   }
-  // A short option leaves its character in optopt; a long one leaves 0, or a code of its
-  // own past the characters.
-  const bool shortOption = optopt > 0 && optopt <= UCHAR_MAX;
-  const std::string option = shortOption ? std::string("-") + static_cast<char>(optopt)
-                                         : std::string(written.substr(0, written.find('=')));
-  if (code == ':') return "option '" + option + "' needs an argument";
-  return "unknown option '" + option + "'";
 }
 
 void Apply(TCliOptions& options, int code) {
@@ -226,6 +241,7 @@ std::vector<TJob> ResourceJob(const TCliOptions& options) {
   if (operands.size() == 2 && options.ToStdout) {
     throw EUsage("-c and an OUTPUT cannot both be given");
   }
+  if (replace) RequireStandardInputOnce({operands[0], options.Replacement});
   if (options.ToStdout) return {{operands[0], kStandardStream}};
   return {{operands[0], operands.size() == 2 ? operands[1] : std::string()}};
 }
@@ -249,24 +265,32 @@ std::vector<TJob> SingleJob(const TCliOptions& options, bool stdinIsTerminal) {
 }  // namespace
 
 TCliOptions ParseCommandLine(int argc, char** argv) {
+  const TParsedCommandLine parsed = ReadCommandLine(argc, argv, kOptions);
   TCliOptions options;
-  opterr = 0;
-  optind = 0;  // a full reset, so that a second parse in one process starts afresh
   bool extract = false;
-  for (;;) {
-    optopt = 0;
-    const int code = ::getopt_long(argc, argv, kShortOptions, kLongOptions, nullptr);
-    if (code == -1) break;
-    if (code == '?' || code == ':') throw EUsage(RefusalText(code, argv));
+  const char* modeGiven = nullptr;  // the first option that --replace cannot go with
+  bool replaceGiven = false;
+  for (const auto& [code, value] : parsed.Options) {
+    if (const char* name = ModeOptionName(code); name != nullptr && modeGiven == nullptr) {
+      modeGiven = name;
+    }
+    replaceGiven = replaceGiven || code == kReplaceOption;
     if (code == kMaxOutputOption) {
-      options.MaxOutput = ParseByteCount("--max-output", optarg, kMaxOutputCeiling);
+      options.MaxOutput = ParseByteCount("--max-output", value, kMaxOutputCeiling);
+    } else if (code == kMaxInputOption) {
+      options.MaxInput = ParseByteCount("--max-input", value, kMaxInputCeiling);
+    } else if (code == kForceStreamOption) {
+      options.ForceStream = true;
     } else if (code == 'x') {
       extract = true;
-    } else if (!ApplyResourceOption(options, code, optarg)) {
+    } else if (!ApplyResourceOption(options, code, value)) {
       Apply(options, code);
     }
   }
-  options.Operands.assign(argv + optind, argv + argc);
+  options.Operands = parsed.Operands;
+  if (replaceGiven && modeGiven != nullptr) {
+    throw EUsage(std::string("--replace and ") + modeGiven + " cannot be used together");
+  }
   SettleResourceMode(options, extract);
   return options;
 }
@@ -280,6 +304,7 @@ std::vector<TJob> PlanJobs(const TCliOptions& options, bool stdinIsTerminal) {
   if (writes && options.ToStdout) {
     throw EUsage("-c cannot be used with -m: streams cannot be concatenated");
   }
+  RequireStandardInputOnce(options.Operands);
   std::vector<TJob> jobs;
   for (const std::string& operand : options.Operands) jobs.push_back({operand, {}});
   if (jobs.empty() && stdinIsTerminal) {

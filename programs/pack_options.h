@@ -1,5 +1,5 @@
-// lumera-pack's command line: options parsed with getopt_long, then the inputs and outputs
-// they name, in the shape that users of the common compressors expect.
+// lumera-pack's command line: its options, then the inputs and outputs they name, in the
+// shape that users of the common compressors expect.
 #pragma once
 
 #include <cstdint>
@@ -31,13 +31,15 @@ struct TCliOptions {
   TVerbosity Verbosity = TVerbosity::Normal;
   int Level = kFastestLevel;
   uint64_t MaxOutput = kDefaultMaxOutput;
-  std::vector<std::string> Operands;  // the arguments that are not options, in order
-  TResourceOptions Resource;          // --name, --id, --type, --lang
-  bool DecodeExtracted = false;       // -x -d
-  std::string Replacement;            // --replace NEW
+  uint64_t MaxInput = kDefaultMaxInput;  // of each stream or text read whole
+  std::vector<std::string> Operands;     // the arguments that are not options, in order
+  TResourceOptions Resource;             // --name, --id, --type, --lang
+  bool DecodeExtracted = false;          // -x -d
+  std::string Replacement;               // --replace NEW
+  bool ForceStream = false;              // --force-stream: NEW need not decode
 };
 
-// Parses argv as getopt_long does, with "--" ending the options. Raises EUsage naming an
+// Parses argv as ParseOptions does, with "--" ending the options. Raises EUsage naming an
 // unknown option, a missing or bad option argument.
 TCliOptions ParseCommandLine(int argc, char** argv);
 

@@ -84,8 +84,7 @@ TExtraction ExtractResource(const std::vector<uint8_t>& exe, const TResourceOpti
   if (decoded.Failure) throw EDecodingFailed(*decoded.Failure);
   extraction.Bytes = std::move(decoded.Output);
   if (decoded.UnusedSourceBytes > 0) {
-    extraction.Notices.push_back(
-        "warning: data extracted successfully but not the whole source stream has been used.");
+    extraction.Notices.push_back("warning: " + UnusedSourceText(decoded.UnusedSourceBytes));
   }
   return extraction;
 }

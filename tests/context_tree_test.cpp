@@ -150,5 +150,25 @@ TEST_F(ContextTreeTest, FullPoolFreezesTheCounts) {
   EXPECT_EQ(Root().FSlots[0x41 >> 1].Word, Slot(1, 0));
 }
 
+// The encoder asks which table any history would reach: the answer is the walk's for that
+// history, only the last four bytes count, missing ones count as 0, and asking changes
+// nothing.
+TEST_F(ContextTreeTest, ContextOfAnyHistoryIsTheWalksAndChangesNothing) {
+  const std::string text = "abracadabra abracadabra";
+  for (char c : text) Literal(static_cast<uint8_t>(c));
+  const std::vector<uint8_t> bytes(text.begin(), text.end());
+  const auto hist = decoder.FHist;
+  const uint8_t histIdx = decoder.FHistIdx;
+  const uint8_t order = decoder.FOrder;
+  const TDic& asked = decoder.ContextOf(bytes);
+  EXPECT_EQ(&decoder.ContextOf(std::span(bytes).last(4)), &asked);
+  EXPECT_EQ(&decoder.ContextOf({}), &decoder.ContextOf(std::vector<uint8_t>(4, 0)));
+  EXPECT_EQ(decoder.FHist, hist);
+  EXPECT_EQ(decoder.FHistIdx, histIdx);
+  EXPECT_EQ(decoder.FOrder, order);
+  EXPECT_EQ(&decoder.FindContext(), &asked);
+  EXPECT_GT(decoder.FOrder, 0u);  // the walk went below the root
+}
+
 }  // namespace
 }  // namespace lumera

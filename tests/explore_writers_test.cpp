@@ -180,6 +180,8 @@ TEST(ExploreJson, EveryLineParsesAndCarriesTheEventsAndTheSummary) {
     EXPECT_EQ(s["max_total"], run.MaxTotal);
     EXPECT_EQ(s["overloaded_hits"], run.OverloadedHits);
     EXPECT_EQ(s["left_over"], c.leftOver);
+    // The stream's last word ends the source unless trailing bytes follow it.
+    EXPECT_EQ(s["unused_source_bytes"], c.leftOver ? c.trailing.size() : 0u);
     EXPECT_EQ(s["max_total"].get<uint32_t>() >= 0x2000, c.overloaded);
     EXPECT_EQ(s["overloaded_hits"].get<uint64_t>() > 0, c.overloaded);
   }

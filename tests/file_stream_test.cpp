@@ -8,11 +8,13 @@
 #include <thread>
 
 #include "platform/exceptions.h"
+#include "platform/input_file.h"
 #include "test_support.h"
 
 namespace lumera {
 namespace {
 
+using testing::FailureMessage;
 using testing::ReadFile;
 using testing::TScratchDir;
 using testing::WriteFile;
@@ -110,6 +112,42 @@ TEST(FileStream, APipeIsReadToItsEnd) {
     }
     ::close(ends[0]);
   }
+}
+
+// The programs' inputs, read whole: exactly the bound is accepted, one byte more is
+// refused, and an input without end is refused without being read to it.
+TEST(FileStream, WholeInputsStopOneBytePastTheirBound) {
+  TScratchDir dir(true);
+  WriteFile("ten", "0123456789");
+  std::filesystem::create_directory("folder");
+  const struct {
+    const char* path;
+    uint64_t bound;
+    const char* failure;  // the class raised, or nullptr
+  } cases[] = {
+      {"ten", 10, nullptr},
+      {"ten", 9, "EInputTooLarge"},
+      {"ten", 0, "EInputTooLarge"},
+      {"/dev/zero", 1 << 20, "EInputTooLarge"},
+      {"/dev/null", 0, nullptr},
+      {"none", 10, "EFOpenError"},
+      {"folder", 10, "EInOutError"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.path) + " within " + std::to_string(c.bound));
+    try {
+      const std::vector<uint8_t> bytes = ReadWholeInput(c.path, c.bound);
+      EXPECT_EQ(c.failure, nullptr);
+      EXPECT_EQ(std::string(bytes.begin(), bytes.end()), ReadFile(c.path));
+    } catch (const Exception& e) {
+      ASSERT_NE(c.failure, nullptr) << e.Message();
+      EXPECT_STREQ(e.ClassName(), c.failure);
+    }
+  }
+  EXPECT_EQ(FailureMessage([] { ReadWholeInput("/dev/zero", 3); }),
+            "The input holds more than 3 bytes.");
+  EXPECT_TRUE(IsRegularFile("ten") && !IsRegularFile("folder") && !IsRegularFile("/dev/null") &&
+              !IsRegularFile("none") && !IsRegularFile(kStandardStream));
 }
 
 }  // namespace

@@ -174,6 +174,49 @@ TEST(MainLoop, ARefusedOffsetCodeEndsTheRunWithTheBytesBeforeIt) {
   }
 }
 
+// The whole-stream decode that every caller but the traced tool uses says how decoding
+// ended, and its failure reads the same wherever it is shown.
+TEST(MainLoop, TheWholeStreamDecodeSaysHowItEnded) {
+  const Bytes text = ToBytes("abcabcabc");
+  TStreamPacker refused;
+  for (uint8_t b : ToBytes("abc")) refused.Literal(b);
+  refused.Repeat(9, 2);
+  const struct {
+    const char* name;
+    Bytes stream;
+    uint64_t maxOutput;
+    Bytes output;
+    uint64_t unused;
+    std::string failure;  // the sentence; empty when the end marker was reached
+  } cases[] = {
+      {"whole", Pack(text), kDefaultMaxOutput, text, 0, ""},
+      {"exactly the bound", Pack(text), text.size(), text, 0, ""},
+      {"trailing bytes", PackLiterals(text, {1, 2, 3}), kDefaultMaxOutput, text, 3, ""},
+      {"past the bound", PackLiterals(text), 4, ToBytes("abcab"), 0,
+       "the decoded output passes its bound: decoding stopped after 5 output bytes, at source "
+       "byte 8 (The decoded output exceeds the bound of 4 bytes.)"},
+      {"a refused repeat", refused.Finish(), kDefaultMaxOutput, ToBytes("abc"), 0,
+       "not a valid stream: decoding failed after 3 output bytes, at source byte 10 (Invalid "
+       "offset code for the repeater.)"},
+      {"too short", Bytes(7, 0), kDefaultMaxOutput, {}, 0,
+       "not a valid stream: decoding failed after 0 output bytes, at source byte 0 (Too short "
+       "source stream, min length is 8 bytes.)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const TDecodedStream decoded = DecodeStream(c.stream, nullptr, c.maxOutput);
+    EXPECT_EQ(decoded.Output, c.output);
+    EXPECT_EQ(decoded.End, c.failure.empty());
+    EXPECT_EQ(decoded.UnusedSourceBytes, c.unused);
+    EXPECT_EQ(decoded.Failure ? FailureSentence(*decoded.Failure) : "", c.failure);
+    if (decoded.Failure) {
+      EXPECT_EQ(EDecodingFailed(*decoded.Failure).Message(), c.failure);
+    }
+  }
+  EXPECT_EQ(UnusedSourceText(1), "1 source byte left unused");
+  EXPECT_EQ(UnusedSourceText(4), "4 source bytes left unused");
+}
+
 // Each decompression counts its own output: the second run reads the reference from its
 // first byte again and stops at 20 bytes again.
 TEST(MainLoop, EveryTracedDecompressionStartsItsOwnRecord) {

@@ -82,19 +82,31 @@ TEST(OutputFile, NothingReplacesTheTargetButACommit) {
 
 TEST(OutputFile, TheTargetsModeIsKeptAndANewFileGetsTheUmasks) {
   TScratchDir dir(true);
-  WriteFile("old", "x");
-  std::filesystem::permissions("old", std::filesystem::perms(0604));
+  using std::filesystem::perms;
+  for (const auto& [name, mode] : {std::pair{"old", 0604}, {"old.exe", 0600}, {"exe", 0751}}) {
+    WriteFile(name, "x");
+    std::filesystem::permissions(name, perms(mode));
+  }
   const mode_t previous = ::umask(027);
-  for (const char* name : {"old", "new"}) {
-    TOutputFile output(name);
+  // A copy of an executable takes the executable's permissions, replacing a file or not.
+  const struct {
+    const char* name;
+    const char* permissionsFrom;
+    perms expected;
+  } outputs[] = {{"old", "", perms(0604)},
+                 {"new", "", perms(0640)},
+                 {"new.exe", "exe", perms(0751)},
+                 {"old.exe", "exe", perms(0751)}};
+  for (const auto& o : outputs) {
+    TOutputFile output(o.name, o.permissionsFrom);
     output.Write(Bytes("y"));
     output.Commit();
   }
   ::umask(previous);
-  using std::filesystem::perms;
-  EXPECT_EQ(std::filesystem::status("old").permissions(), perms(0604));
-  EXPECT_EQ(std::filesystem::status("new").permissions(), perms(0640));
-  EXPECT_EQ(ReadFile("old"), "y");
+  for (const auto& o : outputs) {
+    EXPECT_EQ(std::filesystem::status(o.name).permissions(), o.expected) << o.name;
+    EXPECT_EQ(ReadFile(o.name), "y");
+  }
 }
 
 }  // namespace

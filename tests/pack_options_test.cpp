@@ -39,6 +39,9 @@ TEST(CliOptions, OptionsAndOperandsInAnyOrder) {
       {{"--max-output", "0", "-t"}, TCliMode::Test, 1, 0, {}},
       {{"--", "-d", "--help"}, TCliMode::Compress, 1, kDefaultMaxOutput, {"-d", "--help"}},
       {{"-", "-c"}, TCliMode::Compress, 1, kDefaultMaxOutput, {"-"}},
+      // A long option may be cut to a prefix that names it alone.
+      {{"--max-out=2k", "--dec", "a"}, TCliMode::Decompress, 1, 2048, {"a"}},
+      {{"-9", "--", "-"}, TCliMode::Compress, 9, kDefaultMaxOutput, {"-"}},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.Words));
@@ -67,6 +70,12 @@ TEST(CliOptions, UsageErrorsNameWhatWasWrong) {
       {{"--max-output", "2G"}, "--max-output 2G is past the ceiling of 2147483647 bytes"},
       {{"--max-output", "99999999999999999999999"},
        "--max-output 99999999999999999999999 is past the ceiling of 2147483647 bytes"},
+      {{"--max-input", "3X"}, "--max-input wants a byte count such as 1048576 or 64M, not '3X'"},
+      {{"--max-input=3G"}, "--max-input 3G is past the ceiling of 2147483647 bytes"},
+      {{"--force-stream=1"}, "option '--force-stream' takes no argument"},
+      {{"--replace", "n", "-d", "a", "b"}, "--replace and -d cannot be used together"},
+      {{"-t", "--replace=n", "a", "b"}, "--replace and -t cannot be used together"},
+      {{"-xc", "--replace", "n", "a"}, "--replace and -x cannot be used together"},
   };
   for (const auto& [words, message] : cases) {
     try {
@@ -98,6 +107,12 @@ TEST(CliOptions, JobsFollowTheOperands) {
       {{"-mc", "a"}, true, {}, "-c cannot be used with -m: streams cannot be concatenated"},
       {{"-t", "a", "b"}, true, {"a>", "b>"}, ""},
       {{"-lc", "-"}, true, {"->"}, ""},
+      // Standard input has one content: it is one input at most, but may go to "-".
+      {{"-", "-"}, false, {"->-"}, ""},
+      {{"-m", "-", "a", "-"}, false, {}, "standard input ('-') can be read only once"},
+      {{"-l", "-", "-"}, false, {}, "standard input ('-') can be read only once"},
+      {{"--replace", "-", "-", "b"}, false, {}, "standard input ('-') can be read only once"},
+      {{"--replace", "n", "-", "b"}, false, {"->b"}, ""},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.Words));

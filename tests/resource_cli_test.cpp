@@ -91,11 +91,24 @@ std::vector<TResourceCase> ResourceCases() {
        "$PACK --replace short.lum --name zz_other mixed.exe new.exe && $PACK -x new.exe a && "
        "$PACK -x --name zz_other new.exe b",
        0, "", "cmp a sample.lum && cmp b short.lum"},
-      {"--replace refuses a larger stream", "$PACK --replace dec.xml lumera64.exe new.exe", 1,
+      {"--replace refuses a larger stream",
+       "$PACK --replace dec.xml --force-stream lumera64.exe new.exe", 1,
        "^lumera-pack: lumera64\\.exe: the new stream is 227 bytes, but the resource has room for "
        "only 136 " +
            tail,
        "[ ! -e new.exe ]"},
+      {"--replace refuses what does not decode to its end marker",
+       "$PACK --replace dec.xml lumera64.exe new.exe", 1,
+       "^lumera-pack: dec\\.xml: not a valid stream: decoding failed after 0 output bytes, at "
+       "source byte [0-9]+ \\(.+\\); --force-stream puts it in all the same\n$",
+       "[ ! -e new.exe ]"},
+      {"the new executable takes the old one's mode",
+       "chmod 751 lumera64.exe && $PACK --replace short.lum lumera64.exe new.exe", 0, "",
+       "[ $(stat -c %a new.exe) = 751 ]"},
+      {"the executable is read before the output is looked at",
+       "echo old > IDR_LUMERA.lum && $PACK -x sample.lum", 1,
+       "^lumera-pack: sample\\.lum: not a PE file \\(no MZ header\\)\n$",
+       "[ \"$(cat IDR_LUMERA.lum)\" = old ]"},
       {"--replace onto its own executable",
        "$PACK -f --replace short.lum lumera64.exe lumera64.exe", 1,
        "^lumera-pack: lumera64\\.exe: input and output are the same file\n$",
@@ -103,13 +116,20 @@ std::vector<TResourceCase> ResourceCases() {
       {"the option rules",
        "$PACK -x --name a --id 1 lumera64.exe; $PACK --lang 9 lumera64.exe; "
        "$PACK -x -t lumera64.exe; $PACK --id x -x lumera64.exe; $PACK --replace short.lum "
-       "lumera64.exe",
+       "lumera64.exe; $PACK -d --replace short.lum lumera64.exe n; $PACK --replace short.lum -c "
+       "lumera64.exe; $PACK --list-resources --replace short.lum lumera64.exe n; "
+       "$PACK --replace - - n < short.lum",
        2,
        "^lumera-pack: --name and --id cannot both be given\nTry.*\n"
        "lumera-pack: --name, --id, --type and --lang go with -x or --replace\nTry.*\n"
        "lumera-pack: -x goes with -d only, not with -t, -l, --list-resources or --replace\nTry.*\n"
        "lumera-pack: --id wants a number from 0 to 65535, not 'x'\nTry.*\n"
-       "lumera-pack: --replace wants an executable and an OUTPUT\nTry.*\n$"},
+       "lumera-pack: --replace wants an executable and an OUTPUT\nTry.*\n"
+       "lumera-pack: --replace and -d cannot be used together\nTry.*\n"
+       "lumera-pack: --replace and -c cannot be used together\nTry.*\n"
+       "lumera-pack: --replace and --list-resources cannot be used together\nTry.*\n"
+       "lumera-pack: standard input \\('-'\\) can be read only once\nTry.*\n$",
+       "[ ! -e n ]"},
   };
 }
 
