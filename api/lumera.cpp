@@ -59,6 +59,12 @@ Resource PublicResource(const TResourceInfo& info) {
   return resource;
 }
 
+TResourceQuery QueryOf(const ResourceSelection& selection) {
+  return {.Type = TypeKeyOf(selection.type),
+          .Name = TResourceKey::Parse(selection.name),
+          .Language = selection.language};
+}
+
 Error ExecutableError(const EBadExecutable& e) {
   return Error(ErrorKind::BadExecutable, e.Message(), e.ClassName(), e.Message());
 }
@@ -141,16 +147,37 @@ FoundResource FindResource(std::span<const uint8_t> exe, const std::string& name
 
 FoundResource FindResource(std::span<const uint8_t> exe, const std::string& name,
                            const std::string& type, std::optional<uint16_t> language) {
-  TResourceQuery query;
-  query.Type = TypeKeyOf(type);
-  query.Name = TResourceKey::Parse(name);
-  if (language) query.Language = *language;
+  const TResourceQuery query = QueryOf({name, type, language});
   try {
     TFoundResource found = LookUpResource(exe, query);
     return {std::move(found.Bytes), static_cast<uint16_t>(found.Language), found.FileOffset};
   } catch (const EBadExecutable& e) {
     throw ExecutableError(e);
   }
+}
+
+std::vector<uint8_t> ReplaceResource(std::span<const uint8_t> executable,
+                                     std::span<const uint8_t> stream,
+                                     const ResourceSelection& selection,
+                                     const ReplaceOptions& options) {
+  const std::vector<uint8_t> packed =
+      options.level ? Compress(stream, {*options.level}) : Copy(stream);
+  const std::vector<uint8_t> text = options.level ? Copy(stream) : Decompress(packed);
+  const TResourceQuery query = QueryOf(selection);
+  std::vector<uint8_t> replaced;
+  std::vector<uint8_t> storedStream;
+  try {
+    replaced =
+        ReplaceResource(executable, query, packed, {.StripSignature = options.strip_signature});
+    storedStream = LookUpResource(replaced, query).Bytes;
+  } catch (const EBadExecutable& e) {
+    throw ExecutableError(e);
+  }
+  if (Decompress(storedStream, {std::max<uint64_t>(text.size(), 1)}) != text) {
+    throw Error(ErrorKind::BadExecutable, "the new executable does not give the text back",
+                "EBadExecutable", "the new executable does not give the text back");
+  }
+  return replaced;
 }
 
 }  // namespace lumera

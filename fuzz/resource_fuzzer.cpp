@@ -1,7 +1,8 @@
 // Arbitrary bytes as an executable: every resource listed, the first sound one and the
-// stream looked up, and the stream replaced by a shorter one and read back. A refusal is a
-// normal outcome; a crash, a sanitizer report, an exception of any other class, a listed
-// resource outside the file, or a replaced copy that does not read back is a fault.
+// stream looked up, and the stream replaced by a shorter one and by a longer one, which
+// grows the file, and read back. A refusal is a normal outcome; a crash, a sanitizer
+// report, an exception of any other class, a listed resource outside the file, or a
+// replaced copy that does not read back is a fault.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -45,6 +46,18 @@ void CheckReplacement(std::span<const uint8_t> file) {
   if (lumera::LookUpResource(copy, {}).Bytes != shorter) Fail("the replaced copy reads back wrong");
 }
 
+// Grown twice: the second time the data is the last thing in the last section.
+void CheckGrowth(std::span<const uint8_t> file) {
+  std::vector<uint8_t> longer = lumera::LookUpResource(file, {}).Bytes;
+  std::vector<uint8_t> copy(file.begin(), file.end());
+  for (int round = 0; round < 2; ++round) {
+    longer.resize(longer.size() * 2 + 4096, static_cast<uint8_t>(0x4C + round));
+    copy = lumera::ReplaceResource(copy, {}, longer);
+    if (lumera::LookUpResource(copy, {}).Bytes != longer) Fail("the grown copy reads back wrong");
+    lumera::ListResourceEntries(copy);
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -56,6 +69,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   try {
     CheckReplacement(file);
+  } catch (const lumera::EBadExecutable&) {
+  }
+  try {
+    CheckGrowth(file);
   } catch (const lumera::EBadExecutable&) {
   }
   return 0;

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -42,6 +43,9 @@ class TOutputFile {
   bool IsTerminal() const;
   // Raises EBrokenPipe when the reader of a pipe has gone away, EInOutError otherwise.
   void Write(std::span<const uint8_t> bytes);
+  // The bytes written so far, read back from the temporary file; none when the output is
+  // written directly (a pipe, a terminal, standard output), where they cannot be read.
+  std::optional<std::vector<uint8_t>> ReadBack() const;
   // Puts the written bytes in place: renames the temporary file over the target, which
   // keeps the target's permission bits. Without Commit nothing replaces the target.
   void Commit();

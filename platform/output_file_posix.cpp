@@ -188,6 +188,20 @@ TOutputSink& TOutputFile::Sink() const {
   return *F;
 }
 
+std::optional<std::vector<uint8_t>> TOutputFile::ReadBack() const {
+  if (F->Temporary.empty()) return std::nullopt;
+  std::vector<uint8_t> bytes;
+  uint8_t buffer[1 << 16];
+  for (;;) {
+    const ssize_t got =
+        ::pread(F->Handle.Get(), buffer, sizeof buffer, static_cast<off_t>(bytes.size()));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) F->Fail("cannot read the output back", errno);
+    if (got == 0) return bytes;
+    bytes.insert(bytes.end(), buffer, buffer + got);
+  }
+}
+
 void TOutputFile::Commit() {
   if (F->Temporary.empty()) return;
   if (::rename(F->Temporary.c_str(), F->Target.c_str()) != 0) {

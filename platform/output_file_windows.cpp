@@ -111,8 +111,8 @@ struct TOutputFile::TState : TOutputSink {
       const std::wstring candidate =
           FolderOf(Target) + L"." + base + L"." + std::to_wstring(random() % 1000000);
       Handle.Reset(reinterpret_cast<TSystemHandle>(
-          ::CreateFileW(candidate.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
-                        FILE_ATTRIBUTE_NORMAL, nullptr)));
+          ::CreateFileW(candidate.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE,
+                        nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr)));
       if (Handle.IsOpen()) {
         Temporary = candidate;
         SetPending(Temporary);
@@ -186,6 +186,31 @@ TOutputFile::~TOutputFile() {
 
 TOutputSink& TOutputFile::Sink() const {
   return *F;
+}
+
+// Positional reads leave the file position, at the end for the next write, as it was.
+std::optional<std::vector<uint8_t>> TOutputFile::ReadBack() const {
+  if (F->Temporary.empty()) return std::nullopt;
+  std::vector<uint8_t> bytes;
+  constexpr DWORD kChunk = 1 << 16;
+  for (;;) {
+    const size_t had = bytes.size();
+    bytes.resize(had + kChunk);
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(had);
+    at.OffsetHigh = static_cast<DWORD>(static_cast<uint64_t>(had) >> 32);
+    DWORD got = 0;
+    const bool read = ::ReadFile(Native(F->Handle.Get()), bytes.data() + had, kChunk, &got, &at);
+    const DWORD error = read ? 0 : ::GetLastError();
+    bytes.resize(had + got);
+    if (error != 0 && error != ERROR_HANDLE_EOF) {
+      F->Fail("cannot read the output back", static_cast<int>(error));
+    }
+    if (got == 0) break;
+  }
+  LARGE_INTEGER end{};
+  ::SetFilePointerEx(Native(F->Handle.Get()), end, nullptr, FILE_END);
+  return bytes;
 }
 
 // The target is let go only now, as the rename needs it closed.

@@ -2,7 +2,10 @@
 // streams silently, tests and lists them; driven as the common compressors are.
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <new>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -206,12 +209,16 @@ class TRun {
   // produce succeeds. A new executable takes the permissions of permissionsFrom.
   template <class F>
   void WriteOutput(const std::vector<std::string>& inputs, const std::string& output, F produce,
-                   const std::string& permissionsFrom = {}) {
+                   const std::string& permissionsFrom = {},
+                   const std::function<void(std::span<const uint8_t>)>& check = {}) {
     if (output == kStandardStream) RefuseTerminal(IsTerminal(TStandardStream::Output));
     CheckOutputTarget(inputs, output, FOptions.Force);
     TOutputFile file(output, permissionsFrom);
     RefuseTerminal(file.IsTerminal());
-    file.Write(produce());
+    const std::vector<uint8_t> result = produce();
+    file.Write(result);
+    // The result is checked as it will be read: from the file, when it is one.
+    if (check) check(file.ReadBack().value_or(result));
     file.Commit();
   }
 
@@ -240,22 +247,38 @@ class TRun {
     WriteStandardOutput(table);
   }
 
-  // NEW must be a whole stream, unless --force-stream says to take it as it is.
+  // With a level, NEW is text, packed here; without one it is a stream, which must decode
+  // whole unless --force-stream takes it as it is. The new executable must give back the
+  // stream, and its text, before it takes OUTPUT's name.
   void Replace(const TJob& job) {
-    const std::string& replacement = FOptions.Replacement;
-    const std::vector<uint8_t> stream = ReadInput(replacement, FOptions.MaxInput);
-    if (!FOptions.ForceStream) {
-      const TDecodedStream decoded = DecodeStream(stream, nullptr, FOptions.MaxOutput);
+    const std::string& name = FOptions.Replacement;
+    const std::vector<uint8_t> given = ReadInput(name, FOptions.MaxInput);
+    const std::vector<uint8_t> stream =
+        FOptions.LevelGiven ? Encode(name, given, FOptions.Level) : given;
+    std::optional<std::vector<uint8_t>> text;
+    if (FOptions.LevelGiven) {
+      text = given;
+    } else if (!FOptions.ForceStream) {
+      TDecodedStream decoded = DecodeStream(stream, nullptr, FOptions.MaxOutput);
       if (decoded.Failure) {
-        throw Exception(DisplayName(replacement) + ": " + FailureSentence(*decoded.Failure) +
+        throw Exception(DisplayName(name) + ": " + FailureSentence(*decoded.Failure) +
                         "; --force-stream puts it in all the same");
       }
+      text = std::move(decoded.Output);
     }
-    std::vector<uint8_t> exe = InExecutable(job.Input, [&] {
-      return ReplaceStream(ReadExecutable(job.Input), FOptions.Resource, stream);
+    TReplacement replaced = InExecutable(job.Input, [&] {
+      return ReplaceStream(ReadExecutable(job.Input), FOptions.Resource, stream,
+                           FOptions.StripSignature);
     });
+    const auto check = [&](std::span<const uint8_t> written) {
+      InExecutable(job.Output, [&] { CheckReplaced(written, FOptions.Resource, stream, text); });
+    };
     WriteOutput(
-        {job.Input, replacement}, job.Output, [&] { return std::move(exe); }, job.Input);
+        {job.Input, name}, job.Output, [&] { return std::move(replaced.Executable); }, job.Input,
+        check);
+    for (const std::string& notice : replaced.Notices) {
+      Warn(DisplayName(job.Input) + ": " + notice);
+    }
   }
 
   void Warn(const std::string& message) const {

@@ -38,10 +38,11 @@ constexpr const char* kUsage =
     "      --type T        its type: a number, RCDATA (the default), ICON, ... or a name\n"
     "      --lang N        its language (default: the first in the file)\n"
     "      --list-resources  list every resource of each executable INPUT\n"
-    "      --replace NEW   write INPUT, an executable, to OUTPUT with the stream NEW in\n"
-    "                      place of the resource; NEW must fit the old one's room and\n"
-    "                      decode to its end marker\n"
+    "      --replace NEW   write INPUT, an executable, to OUTPUT with the stream NEW as\n"
+    "                      the resource, growing the file if need be; NEW must decode to\n"
+    "                      its end marker; with a level, NEW is text, packed first\n"
     "      --force-stream  with --replace, take NEW without decoding it\n"
+    "      --strip-signature  with --replace, remove a signature instead of refusing\n"
     "  -h, --help          show this text\n"
     "  -V, --version       show the version\n"
     "  --                  end the options: what follows is an operand\n"
@@ -59,6 +60,7 @@ enum : int {
   kLangOption,
   kListResourcesOption,
   kReplaceOption,
+  kStripSignatureOption,
   kMaxInputOption,
   kForceStreamOption
 };
@@ -83,6 +85,7 @@ constexpr TOptionSpec kOptions[] = {
     {"lang", 0, true, kLangOption},
     {"list-resources", 0, false, kListResourcesOption},
     {"replace", 0, true, kReplaceOption},
+    {"strip-signature", 0, false, kStripSignatureOption},
     {"quiet", 'q', false, 'q'},
     {"verbose", 'v', false, 'v'},
     {"help", 'h', false, 'h'},
@@ -150,6 +153,12 @@ void SettleResourceMode(TCliOptions& options, bool extract) {
   const bool selects = selection.Name || selection.Id || selection.Type || selection.Language;
   if (selects && options.Mode != TCliMode::Extract && options.Mode != TCliMode::Replace) {
     throw EUsage("--name, --id, --type and --lang go with -x or --replace");
+  }
+  if (options.StripSignature && options.Mode != TCliMode::Replace) {
+    throw EUsage("--strip-signature goes with --replace");
+  }
+  if (options.ForceStream && options.LevelGiven && options.Mode == TCliMode::Replace) {
+    throw EUsage("--force-stream and a level cannot be used together: a level packs NEW as text");
   }
 }
 
@@ -220,11 +229,16 @@ void Apply(TCliOptions& options, int code) {
     case kListResourcesOption:
       options.Mode = TCliMode::ListResources;
       break;
+    case kStripSignatureOption:
+      options.StripSignature = true;
+      break;
     case kBestOption:
       options.Level = kSmallestLevel;
+      options.LevelGiven = true;
       break;
     default:
       options.Level = code - '0';
+      options.LevelGiven = true;
       break;  // '1' to '9'
   }
 }

@@ -30,6 +30,7 @@ struct TCliOptions {
   bool Version = false;
   TVerbosity Verbosity = TVerbosity::Normal;
   int Level = kFastestLevel;
+  bool LevelGiven = false;  // with --replace, NEW is then text to pack at Level
   uint64_t MaxOutput = kDefaultMaxOutput;
   uint64_t MaxInput = kDefaultMaxInput;  // of each stream or text read whole
   std::vector<std::string> Operands;     // the arguments that are not options, in order
@@ -37,6 +38,7 @@ struct TCliOptions {
   bool DecodeExtracted = false;          // -x -d
   std::string Replacement;               // --replace NEW
   bool ForceStream = false;              // --force-stream: NEW need not decode
+  bool StripSignature = false;           // --strip-signature
 };
 
 // Parses argv as ParseOptions does, with "--" ending the options. Raises EUsage naming an

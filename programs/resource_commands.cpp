@@ -97,16 +97,37 @@ std::string ResourceTable(const std::vector<uint8_t>& exe) {
   return TableText(rows);
 }
 
-std::vector<uint8_t> ReplaceStream(const std::vector<uint8_t>& exe, const TResourceOptions& options,
-                                   const std::vector<uint8_t>& stream) {
-  const TResourceQuery query = QueryOf(options);
-  const uint32_t room = ResourceRoom(exe, query);
-  if (stream.size() > room) {
-    throw EBadExecutable("the new stream is " + std::to_string(stream.size()) +
-                         " bytes, but the resource has room for only " + std::to_string(room) +
-                         " (growing it is not supported); try packing it with -9");
+TReplacement ReplaceStream(const std::vector<uint8_t>& exe, const TResourceOptions& options,
+                           const std::vector<uint8_t>& stream, bool stripSignature) {
+  TReplacement replacement;
+  if (IsSigned(exe)) {
+    if (!stripSignature) {
+      throw EBadExecutable(
+          "the file is signed, and any change to it breaks the signature; --strip-signature "
+          "removes the signature");
+    }
+    replacement.Notices.push_back(
+        "the signature was removed; sign the new file again if it needs one");
   }
-  return ReplaceResource(exe, query, stream);
+  replacement.Executable =
+      ReplaceResource(exe, QueryOf(options), stream, {.StripSignature = stripSignature});
+  return replacement;
+}
+
+void CheckReplaced(std::span<const uint8_t> exe, const TResourceOptions& options,
+                   const std::vector<uint8_t>& stream,
+                   const std::optional<std::vector<uint8_t>>& text) {
+  const TFoundResource found = LookUpResource(exe, QueryOf(options));
+  if (found.Bytes != stream) {
+    throw EBadExecutable("the new executable does not hold the new stream");
+  }
+  if (!text) return;
+  const TDecodedStream decoded =
+      DecodeStream(found.Bytes, nullptr, std::max<uint64_t>(text->size(), 1));
+  if (decoded.Failure || decoded.Output != *text) {
+    throw EBadExecutable(
+        "the stream read back from the new executable does not decode to the text");
+  }
 }
 
 }  // namespace lumera

@@ -1,10 +1,11 @@
 // What lumera-pack does with the resources of an executable: extract a stream (and decode
-// it), list every resource, and put a stream back in place. The command line parses the
+// it), list every resource, and put a stream of any size back. The command line parses the
 // options and handles the files; these functions work on bytes.
 #pragma once
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -45,9 +46,20 @@ TExtraction ExtractResource(const std::vector<uint8_t>& exe, const TResourceOpti
 // what is wrong with them.
 std::string ResourceTable(const std::vector<uint8_t>& exe);
 
-// A copy of exe with stream in place of the resource. A stream too large for the
-// resource's room is refused with both sizes and a hint.
-std::vector<uint8_t> ReplaceStream(const std::vector<uint8_t>& exe, const TResourceOptions& options,
-                                   const std::vector<uint8_t>& stream);
+struct TReplacement {
+  std::vector<uint8_t> Executable;
+  std::vector<std::string> Notices;  // for standard error: that the signature was removed
+};
+
+// A copy of exe whose resource holds stream, in place or growing the file. A signed file is
+// refused unless stripSignature is set, which removes the signature. Raises EBadExecutable.
+TReplacement ReplaceStream(const std::vector<uint8_t>& exe, const TResourceOptions& options,
+                           const std::vector<uint8_t>& stream, bool stripSignature);
+
+// Raises EBadExecutable unless the resource of exe holds stream and, when text is given,
+// decodes whole to it.
+void CheckReplaced(std::span<const uint8_t> exe, const TResourceOptions& options,
+                   const std::vector<uint8_t>& stream,
+                   const std::optional<std::vector<uint8_t>>& text);
 
 }  // namespace lumera

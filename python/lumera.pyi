@@ -36,3 +36,12 @@ def find_resource_with_language(
     exe: Buffer, name: str = "IDR_LUMERA", type: Union[int, str] = 10,
     language: Optional[int] = None,
 ) -> tuple[bytes, int]: ...
+def replace_resource(
+    exe: Buffer,
+    stream: Buffer,
+    name: str = "IDR_LUMERA",
+    type: Union[int, str] = 10,
+    language: Optional[int] = None,
+    strip_signature: bool = False,
+    level: Optional[int] = None,
+) -> bytes: ...

@@ -1,11 +1,10 @@
 // The Python module lumera: the public library with bytes in and bytes out. Inputs are
 // any contiguous buffer (bytes, bytearray, memoryview); the GIL is released while the
 // codec runs, and lumera::Error becomes lumera.LumeraError with the same fields.
+#include <lumera/lumera.h>
 #include <pybind11/functional.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
-
-#include <lumera/lumera.h>
 
 #include <cstdint>
 #include <optional>
@@ -150,6 +149,8 @@ in resources named IDR_LUMERA inside Windows executables.
   list_resources(exe)                     every resource of a PE executable
   find_resource(exe, name, type, language)                the bytes of one resource
   find_resource_with_language(exe, name, type, language)  ...and the language taken
+  replace_resource(exe, stream, name, type, language, strip_signature, level)
+                                          a new executable with stream as the resource
 
 Data is any contiguous buffer (bytes, bytearray, memoryview); results are bytes, lists and
 dicts. The GIL is released while the codec runs, so threads work side by side. Bad input
@@ -301,6 +302,35 @@ damaged.)");
       py::arg("language") = py::none(),
       (std::string("(bytes, language) of one resource: which language was taken, when there\n"
                    "may have been a choice.\n") +
+       kResourceArgsDoc)
+          .c_str());
+
+  m.def(
+      "replace_resource",
+      [](const py::object& exe, const py::object& stream, const std::string& name,
+         const py::object& type, std::optional<uint16_t> language, bool stripSignature,
+         std::optional<int> level) {
+        const lumera::ResourceSelection selection{name, TypeText(type), language};
+        const TBufferView exeView(exe);
+        const TBufferView streamView(stream);
+        std::vector<uint8_t> out;
+        {
+          py::gil_scoped_release released;
+          out = lumera::ReplaceResource(exeView.Bytes(), streamView.Bytes(), selection,
+                                        {stripSignature, level});
+        }
+        return ToBytes(out);
+      },
+      py::arg("exe"), py::arg("stream"), py::arg("name") = "IDR_LUMERA",
+      py::arg("type") = lumera::kRtRcdata, py::arg("language") = py::none(),
+      py::arg("strip_signature") = false, py::arg("level") = py::none(),
+      (std::string(
+           "A new executable whose resource holds stream, grown when it does not fit the old\n"
+           "room. With level (1 to 9), stream is plain text, packed at that level first;\n"
+           "without, it must be a stream that decodes whole. The resource is read back and\n"
+           "decoded before the bytes are returned. A signed executable is refused, since any\n"
+           "change breaks the signature, unless strip_signature removes it. Raises LumeraError\n"
+           "(kind \"InvalidStream\", \"OutputLimit\", \"TooLarge\" or \"BadExecutable\").\n") +
        kResourceArgsDoc)
           .c_str());
 }

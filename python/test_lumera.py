@@ -136,6 +136,18 @@ class Resources(unittest.TestCase):
             lumera.find_resource(exe, language=max(languages) + 1)
         self.assertEqual(raised.exception.kind, "BadExecutable")
 
+    def test_a_resource_is_replaced_by_text_or_a_stream_of_any_size(self):
+        exe = self.read("lumera64.exe")
+        for grown in (lumera.replace_resource(exe, TEXT * 20, level=9),
+                      lumera.replace_resource(bytearray(exe), lumera.compress(TEXT * 20),
+                                              name="idr_lumera", type="rcdata")):
+            self.assertGreater(len(grown), len(exe))
+            self.assertEqual(lumera.decompress(lumera.find_resource(grown)), TEXT * 20)
+        for stream, kind in ((TEXT, "InvalidStream"), (lumera.compress(TEXT), "BadExecutable")):
+            with self.assertRaises(lumera.LumeraError) as raised:
+                lumera.replace_resource(b"MZ" if kind == "BadExecutable" else exe, stream)
+            self.assertEqual(raised.exception.kind, kind)
+
 
 class Explain(unittest.TestCase):
     def test_events_equal_the_explorers_json(self):

@@ -12,7 +12,6 @@ namespace {
 constexpr uint64_t kDosHeaderSize = 64;
 constexpr uint64_t kNewHeaderPointer = 0x3C;
 constexpr uint64_t kFileHeaderSize = 20;
-constexpr uint64_t kSectionHeaderSize = 40;
 constexpr uint16_t kMagicPe32 = 0x10B;
 constexpr uint16_t kMagicPe32Plus = 0x20B;
 constexpr uint64_t kChecksumField = 64;
@@ -39,9 +38,15 @@ uint32_t ReadLe32(std::span<const uint8_t> bytes, uint64_t offset) {
   return ReadLe16(bytes, offset) | static_cast<uint32_t>(ReadLe16(bytes, offset + 2)) << 16;
 }
 
+void WriteLe16(std::span<uint8_t> bytes, uint64_t offset, uint16_t value) {
+  Require(Fits(bytes, offset, 2), "write past the end of the file");
+  bytes[offset] = static_cast<uint8_t>(value);
+  bytes[offset + 1] = static_cast<uint8_t>(value >> 8);
+}
+
 void WriteLe32(std::span<uint8_t> bytes, uint64_t offset, uint32_t value) {
-  Require(Fits(bytes, offset, 4), "write past the end of the file");
-  for (int i = 0; i < 4; ++i) bytes[offset + i] = static_cast<uint8_t>(value >> (8 * i));
+  WriteLe16(bytes, offset, static_cast<uint16_t>(value));
+  WriteLe16(bytes, offset + 2, static_cast<uint16_t>(value >> 16));
 }
 
 TPeImage::TPeImage(std::span<const uint8_t> file) : FFile(file) {
@@ -50,13 +55,13 @@ TPeImage::TPeImage(std::span<const uint8_t> file) : FFile(file) {
   const uint64_t signature = ReadLe32(file, kNewHeaderPointer);
   Require(Fits(file, signature, 4) && ReadLe32(file, signature) == 0x4550,
           "not a PE file (no PE signature)");
-  const uint64_t fileHeader = signature + 4;
-  Require(Fits(file, fileHeader, kFileHeaderSize), "truncated COFF file header");
-  const uint16_t sectionCount = ReadLe16(file, fileHeader + 2);
-  const uint16_t optionalSize = ReadLe16(file, fileHeader + 16);
-  const uint64_t optionalHeader = fileHeader + kFileHeaderSize;
-  ReadOptionalHeader(optionalHeader, optionalSize);
-  ReadSections(optionalHeader + optionalSize, sectionCount);
+  FFileHeader = signature + 4;
+  Require(Fits(file, FFileHeader, kFileHeaderSize), "truncated COFF file header");
+  const uint16_t sectionCount = ReadLe16(file, FFileHeader + 2);
+  const uint16_t optionalSize = ReadLe16(file, FFileHeader + 16);
+  FOptionalHeader = FFileHeader + kFileHeaderSize;
+  ReadOptionalHeader(FOptionalHeader, optionalSize);
+  ReadSections(FOptionalHeader + optionalSize, sectionCount);
 }
 
 void TPeImage::ReadOptionalHeader(uint64_t offset, uint16_t size) {
@@ -70,11 +75,16 @@ void TPeImage::ReadOptionalHeader(uint64_t offset, uint16_t size) {
   Require(size >= directoryCountField + 4, "truncated optional header");
   FChecksumOffset = offset + kChecksumField;
   const uint32_t directoryCount = ReadLe32(FFile, offset + directoryCountField);
-  const uint64_t resourceDirectory =
-      directoryCountField + 4 + kResourceDirectoryIndex * kDataDirectorySize;
+  FDirectoryTable = offset + directoryCountField + 4;
+  // Only the directories that the header has room for count.
+  const uint64_t present = (size - directoryCountField - 4) / kDataDirectorySize;
+  for (uint64_t i = 0; i < std::min<uint64_t>(directoryCount, present); ++i) {
+    const uint64_t field = FDirectoryTable + i * kDataDirectorySize;
+    FDirectories.push_back({ReadLe32(FFile, field), ReadLe32(FFile, field + 4)});
+  }
   // A header too short for the resource directory's slot declares no resources.
-  if (directoryCount > kResourceDirectoryIndex && resourceDirectory + kDataDirectorySize <= size) {
-    FResourceRva = ReadLe32(FFile, offset + resourceDirectory);
+  if (FDirectories.size() > kResourceDirectoryIndex) {
+    FResourceRva = FDirectories[kResourceDirectoryIndex].Address;
   }
 }
 
@@ -83,17 +93,18 @@ void TPeImage::ReadSections(uint64_t offset, uint16_t count) {
   FHeadersEnd = offset + count * kSectionHeaderSize;
   for (uint64_t header = offset; header < offset + count * kSectionHeaderSize;
        header += kSectionHeaderSize) {
-    FSections.push_back({.VirtualAddress = ReadLe32(FFile, header + 12),
+    FSections.push_back({.Header = header,
+                         .VirtualAddress = ReadLe32(FFile, header + 12),
                          .VirtualSize = ReadLe32(FFile, header + 8),
                          .RawSize = ReadLe32(FFile, header + 16),
-                         .RawPointer = ReadLe32(FFile, header + 20)});
+                         .RawPointer = ReadLe32(FFile, header + 20),
+                         .Characteristics = ReadLe32(FFile, header + 36)});
   }
 }
 
 const TSection* TPeImage::SectionOf(uint64_t rva) const {
   for (const TSection& section : FSections) {
-    const uint64_t extent = std::max(section.VirtualSize, section.RawSize);
-    if (rva >= section.VirtualAddress && rva - section.VirtualAddress < extent) return &section;
+    if (rva >= section.VirtualAddress && rva < section.VirtualEnd()) return &section;
   }
   return nullptr;
 }
@@ -113,7 +124,7 @@ uint64_t TPeImage::FileOffsetOf(uint64_t rva, uint64_t size, std::string_view wh
 
 uint64_t TPeImage::RawEndOf(uint64_t rva) const {
   const TSection* section = SectionOf(rva);
-  return section == nullptr ? 0 : uint64_t{section->RawPointer} + section->RawSize;
+  return section == nullptr ? 0 : section->RawEnd();
 }
 
 uint32_t PeChecksum(std::span<const uint8_t> file, uint64_t checksumOffset) {

@@ -8,6 +8,7 @@
 
 #include "platform/utf8.h"
 #include "resource/pe_image.h"
+#include "resource/pe_writer.h"
 #include "resource/resource_tree.h"
 
 namespace lumera {
@@ -128,6 +129,19 @@ uint64_t RoomOf(const TPeImage& image, const TResourceTree& tree, const TResourc
     limit = range.Begin;
   }
   return limit - begin;
+}
+
+// Nothing of the tree follows the data in its section, and only zeros do, so that the
+// data may grow where it is when its section is the last.
+bool EndsItsSection(const TPeImage& image, const TResourceTree& tree, const TResourceEntry& entry) {
+  const uint64_t begin = entry.Info.FileOffset;
+  const uint64_t rawEnd = std::min<uint64_t>(image.RawEndOf(entry.Info.Rva), image.File().size());
+  const size_t self = static_cast<size_t>(&entry - tree.Entries.data());
+  for (const TByteRange& range : tree.Occupied) {
+    if (range.Owner != self && range.End > begin && range.Begin < rawEnd) return false;
+  }
+  const auto rest = image.File().subspan(begin + entry.Info.Size, rawEnd - begin - entry.Info.Size);
+  return std::all_of(rest.begin(), rest.end(), [](uint8_t b) { return b == 0; });
 }
 
 }  // namespace
@@ -252,26 +266,47 @@ uint32_t ResourceRoom(std::span<const uint8_t> file, const TResourceQuery& query
 }
 
 std::vector<uint8_t> ReplaceResource(std::span<const uint8_t> file, const TResourceQuery& query,
-                                     std::span<const uint8_t> replacement) {
-  const TPeImage image(file);
-  const TResourceTree tree = ReadResourceTree(image);
+                                     std::span<const uint8_t> replacement,
+                                     const TReplaceOptions& options) {
+  const TPeImage signedImage(file);
+  const TResourceTree tree = ReadResourceTree(signedImage);
   const TResourceEntry& entry = *Select(tree, query).Entry;
-  const uint64_t room = RoomOf(image, tree, entry);
+  const uint64_t room = RoomOf(signedImage, tree, entry);
   // The loader, and this reader, refuse a resource of size 0.
   if (replacement.empty()) throw EBadExecutable("the new data is empty");
-  if (replacement.size() > room) {
-    throw EBadExecutable("the new data is " + std::to_string(replacement.size()) +
-                         " bytes, but the resource has room for " + std::to_string(room));
+  // The certificate table lies after every section, so the offsets found above hold for
+  // the file without it.
+  std::vector<uint8_t> unsignedCopy;
+  if (IsSigned(signedImage)) {
+    if (!options.StripSignature) {
+      throw EBadExecutable("the file is signed, and any change to it breaks the signature");
+    }
+    unsignedCopy = WithoutSignature(signedImage);
   }
-  std::vector<uint8_t> copy(file.begin(), file.end());
-  const auto at = copy.begin() + static_cast<std::ptrdiff_t>(entry.Info.FileOffset);
-  std::fill(std::copy(replacement.begin(), replacement.end(), at),
-            at + static_cast<std::ptrdiff_t>(room), 0);
+  const TPeImage image(unsignedCopy.empty() ? file : std::span<const uint8_t>(unsignedCopy));
+  TGrowth placed{.File = {}, .Rva = entry.Info.Rva, .FileOffset = entry.Info.FileOffset};
+  if (replacement.size() <= room) {
+    placed.File.assign(image.File().begin(), image.File().end());
+  } else {
+    const bool free = EndsItsSection(image, tree, entry);
+    placed = Grow(image, replacement.size(), free ? std::optional(entry.Info.Rva) : std::nullopt);
+  }
+  std::vector<uint8_t>& copy = placed.File;
+  const auto at = [&](uint64_t offset) {
+    return copy.begin() + static_cast<std::ptrdiff_t>(offset);
+  };
+  std::fill_n(at(entry.Info.FileOffset), room, 0);
+  std::copy(replacement.begin(), replacement.end(), at(placed.FileOffset));
+  WriteLe32(copy, entry.DataEntryOffset, placed.Rva);
   WriteLe32(copy, entry.DataEntryOffset + 4, static_cast<uint32_t>(replacement.size()));
   if (ReadLe32(copy, image.ChecksumOffset()) != 0) {
     WriteLe32(copy, image.ChecksumOffset(), PeChecksum(copy, image.ChecksumOffset()));
   }
-  return copy;
+  return std::move(copy);
+}
+
+bool IsSigned(std::span<const uint8_t> file) {
+  return IsSigned(TPeImage(file));
 }
 
 }  // namespace lumera

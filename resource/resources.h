@@ -101,11 +101,22 @@ TFoundResource LookUpResource(std::span<const uint8_t> file, const TResourceQuer
 // end of the section's raw data begin.
 uint32_t ResourceRoom(std::span<const uint8_t> file, const TResourceQuery& query);
 
-// A copy of file whose resource holds replacement: the bytes written in place and the
-// rest of the room zeroed, the data entry's size set, and the header's checksum
-// recomputed when it was not zero. Raises EBadExecutable when replacement does not fit
-// the room.
+struct TReplaceOptions {
+  // Remove a signature rather than refuse the file: any change breaks it.
+  bool StripSignature = false;
+};
+
+// A copy of file whose resource holds replacement, with the data entry's size set and the
+// header's checksum recomputed when it was not zero. Data that fits the room is written in
+// place and the rest of the room zeroed. Larger data moves to the end of the image (see
+// resource/pe_writer.h), the data entry points there, and the old room is zeroed. Raises
+// EBadExecutable when the file is signed and options do not say to strip the signature,
+// or when the data neither fits nor can move.
 std::vector<uint8_t> ReplaceResource(std::span<const uint8_t> file, const TResourceQuery& query,
-                                     std::span<const uint8_t> replacement);
+                                     std::span<const uint8_t> replacement,
+                                     const TReplaceOptions& options = {});
+
+// The file carries a signature (a certificate table), which ReplaceResource would break.
+bool IsSigned(std::span<const uint8_t> file);
 
 }  // namespace lumera

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,15 @@ inline TTreeLayout LayoutOf(const std::vector<uint8_t>& file) {
   layout.DataEntry = follow(layout.LanguageTable);
   layout.Data = image.FileOffsetOf(ReadLe32(file, layout.DataEntry), 1, "data");
   return layout;
+}
+
+// A certificate table of 16 made-up bytes at the end of the file, or at offset at.
+inline std::vector<uint8_t> Signed(std::vector<uint8_t> file, std::optional<uint32_t> at = {}) {
+  const uint32_t table = at.value_or(static_cast<uint32_t>(file.size()));
+  if (!at) file.insert(file.end(), 16, 0x5A);
+  WriteLe32(file, TPeImage(file).DirectoryField(kSecurityDirectory), table);
+  WriteLe32(file, TPeImage(file).DirectoryField(kSecurityDirectory) + 4, 16);
+  return file;
 }
 
 }  // namespace lumera::testing

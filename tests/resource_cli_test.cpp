@@ -41,7 +41,6 @@ struct TResourceCase {
 constexpr const char* kShortText = "<a>put back</a>";
 
 std::vector<TResourceCase> ResourceCases() {
-  const std::string tail = "\\(growing it is not supported\\); try packing it with -9\n$";
   return {
       {"each executable gives the stream that went in",
        "$PACK -x lumera64.exe a && $PACK -x lumera32.exe b && $PACK -x --id 101 numeric_id.exe c "
@@ -91,11 +90,20 @@ std::vector<TResourceCase> ResourceCases() {
        "$PACK --replace short.lum --name zz_other mixed.exe new.exe && $PACK -x new.exe a && "
        "$PACK -x --name zz_other new.exe b",
        0, "", "cmp a sample.lum && cmp b short.lum"},
-      {"--replace refuses a larger stream",
-       "$PACK --replace dec.xml --force-stream lumera64.exe new.exe", 1,
-       "^lumera-pack: lumera64\\.exe: the new stream is 227 bytes, but the resource has room for "
-       "only 136 " +
-           tail,
+      {"--replace grows the executable for a larger stream",
+       "seq 1 2000 > big.txt && $PACK big.txt && $PACK --replace big.txt.lum lumera64.exe a.exe && "
+       "$PACK -9 --replace big.txt mixed.exe b.exe && $PACK --replace big.txt.lum "
+       "--strip-signature signed.exe c.exe && $PACK --replace dec.xml --force-stream "
+       "lumera64.exe d.exe",
+       0,
+       "^lumera-pack: signed\\.exe: the signature was removed; sign the new file again if it "
+       "needs one\n$",
+       "for f in a b c; do $PACK -x -d $f.exe - | cmp - big.txt || exit 1; done && "
+       "[ $(stat -c %s a.exe) -gt $(stat -c %s lumera64.exe) ] && $PACK -x d.exe - | cmp - "
+       "dec.xml"},
+      {"--replace refuses a signed file", "$PACK --replace short.lum signed.exe new.exe", 1,
+       "^lumera-pack: signed\\.exe: the file is signed, and any change to it breaks the signature; "
+       "--strip-signature removes the signature\n$",
        "[ ! -e new.exe ]"},
       {"--replace refuses what does not decode to its end marker",
        "$PACK --replace dec.xml lumera64.exe new.exe", 1,
@@ -118,7 +126,8 @@ std::vector<TResourceCase> ResourceCases() {
        "$PACK -x -t lumera64.exe; $PACK --id x -x lumera64.exe; $PACK --replace short.lum "
        "lumera64.exe; $PACK -d --replace short.lum lumera64.exe n; $PACK --replace short.lum -c "
        "lumera64.exe; $PACK --list-resources --replace short.lum lumera64.exe n; "
-       "$PACK --replace - - n < short.lum",
+       "$PACK --replace - - n < short.lum; $PACK --strip-signature -x lumera64.exe; "
+       "$PACK -9 --force-stream --replace dec.xml lumera64.exe n",
        2,
        "^lumera-pack: --name and --id cannot both be given\nTry.*\n"
        "lumera-pack: --name, --id, --type and --lang go with -x or --replace\nTry.*\n"
@@ -128,7 +137,10 @@ std::vector<TResourceCase> ResourceCases() {
        "lumera-pack: --replace and -d cannot be used together\nTry.*\n"
        "lumera-pack: --replace and -c cannot be used together\nTry.*\n"
        "lumera-pack: --replace and --list-resources cannot be used together\nTry.*\n"
-       "lumera-pack: standard input \\('-'\\) can be read only once\nTry.*\n$",
+       "lumera-pack: standard input \\('-'\\) can be read only once\nTry.*\n"
+       "lumera-pack: --strip-signature goes with --replace\nTry.*\n"
+       "lumera-pack: --force-stream and a level cannot be used together: a level packs NEW as "
+       "text\nTry.*\n$",
        "[ ! -e n ]"},
   };
 }
@@ -142,6 +154,7 @@ void Lay(const TScratchDir& dir) {
   WriteFile(dir / "dec.xml", testing::Example("dec.xml"));
   WriteFile(dir / "short.lum", Pack(BytesOf(kShortText)));
   WriteFile(dir / "junk.exe", "#!/bin/sh\necho not an executable\n");
+  WriteFile(dir / "signed.exe", testing::Signed(Executable("lumera64")));
 }
 
 TChildRun RunScript(const TScratchDir& dir, const std::string& script) {

@@ -104,17 +104,21 @@ TEST_F(ResourceCommands, ListEveryResourceInATable) {
   EXPECT_EQ(ResourceTable(bare), "no resources\n");
 }
 
-TEST_F(ResourceCommands, ReplaceAStreamThatFitsAndRefuseOneThatDoesNot) {
+TEST_F(ResourceCommands, ReplaceAStreamOfAnySizeAndCheckWhatItGivesBack) {
   const std::vector<uint8_t> exe = Executable("lumera64");
-  const std::vector<uint8_t> shorter = Pack(BytesOf("<a>shorter</a>"));
-  ASSERT_LT(shorter.size(), 132u);
-  const std::vector<uint8_t> copy = ReplaceStream(exe, {}, shorter);
-  EXPECT_EQ(ExtractResource(copy, {}, false).Bytes, shorter);
-  EXPECT_EQ(ExtractResource(copy, {}, true).Bytes, BytesOf("<a>shorter</a>"));
-
-  EXPECT_EQ(FailureMessage([&] { ReplaceStream(exe, {}, std::vector<uint8_t>(137)); }),
-            "the new stream is 137 bytes, but the resource has room for only 136 (growing it is "
-            "not supported); try packing it with -9");
+  std::string numbers;
+  for (int i = 0; i < 1000; ++i) numbers += std::to_string(i * 7919 % 10007) + " ";
+  for (const std::string& text : {std::string("<a>shorter</a>"), numbers}) {
+    const std::vector<uint8_t> stream = Pack(BytesOf(text));
+    const std::vector<uint8_t> copy = ReplaceStream(exe, {}, stream, false).Executable;
+    EXPECT_EQ(copy.size() == exe.size(), text.size() < 100);
+    EXPECT_EQ(ExtractResource(copy, {}, true).Bytes, BytesOf(text));
+    CheckReplaced(copy, {}, stream, BytesOf(text));
+    EXPECT_EQ(FailureMessage([&] { CheckReplaced(copy, {}, stream, BytesOf(text + "!")); }),
+              "the stream read back from the new executable does not decode to the text");
+    EXPECT_EQ(FailureMessage([&] { CheckReplaced(copy, {}, Pack(BytesOf(text + "!")), {}); }),
+              "the new executable does not hold the new stream");
+  }
 }
 
 // wrestool names a type with its number or its quoted name, and gives the RVA as the
@@ -153,23 +157,42 @@ std::string ParsedWrestool(const std::string& output) {
   return view.str();
 }
 
-TEST_F(ResourceCommands, TheListAgreesWithWrestool) {
+// wrestool lists what we list and extracts the bytes we find, also in grown files: PE32
+// and PE32+, the stream moved within .rsrc or into a section of its own.
+TEST_F(ResourceCommands, WrestoolAgreesWithTheListAndTheBytes) {
   if (std::string(LUMERA_WRESTOOL).empty()) {
     GTEST_SKIP() << "wrestool (icoutils) is not installed: nothing to compare the list with";
   }
   TScratchDir dir;
+  const auto key = [](const TResourceKey& k) {
+    return k.Kind == TKeyKind::Id ? std::to_string(k.Id) : k.Text();
+  };
   const auto check = [&](const std::string& name, const std::vector<uint8_t>& exe) {
     SCOPED_TRACE(name);
     testing::WriteFile(dir / (name + ".exe"), exe);
     const testing::TChildRun run = testing::RunChild(LUMERA_WRESTOOL, {"-l", name + ".exe"}, dir);
     ASSERT_EQ(run.Status, 0) << run.Err;
     EXPECT_EQ(ParsedWrestool(run.Out), WrestoolView(ListResourceEntries(exe)));
+    for (const TResourceInfo& r : ListResourceEntries(exe)) {
+      const std::vector<std::string> args{
+          "-x",         "--raw",     "-t", key(r.Type),
+          "-n",         key(r.Name), "-L", std::to_string(*r.Language),
+          name + ".exe"};
+      const TResourceQuery query{.Type = r.Type, .Name = r.Name, .Language = r.Language};
+      EXPECT_EQ(BytesOf(testing::RunChild(LUMERA_WRESTOOL, args, dir).Out),
+                LookUpResource(exe, query).Bytes);
+    }
   };
   for (const char* exe : {"lumera64", "lumera32", "numeric_id", "languages", "mixed"}) {
     check(exe, Executable(exe));
   }
-  check("replaced",
-        ReplaceStream(Executable("mixed"), {.Name = "zz_other"}, Pack(BytesOf("<a>put back</a>"))));
+  check("replaced", ReplaceStream(Executable("mixed"), {.Name = "zz_other"},
+                                  Pack(BytesOf("<a>put back</a>")), false)
+                        .Executable);
+  for (const char* exe : {"lumera32", "mixed", "mixed_tail"}) {
+    check(std::string(exe) + "_grown",
+          ReplaceResource(Executable(exe), {}, std::vector<uint8_t>(3000, 'g')));
+  }
 }
 
 }  // namespace

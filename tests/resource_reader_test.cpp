@@ -1,24 +1,31 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "pe_damage.h"
 #include "pe_fixture.h"
 #include "resource/pe_image.h"
+#include "resource/resource_tree.h"
 #include "resource/resources.h"
 #include "test_support.h"
+#include "wine.h"
 
 namespace lumera {
 namespace {
 
+using testing::BytesOf;
 using testing::Damages;
 using testing::Example;
 using testing::Executable;
 using testing::FailureMessage;
 using testing::LayoutOf;
+using testing::Signed;
 using testing::TDamage;
+using testing::TScratchDir;
 using testing::TTreeLayout;
 
 class ResourceReader : public testing::TPeFixtureTest {};
@@ -198,9 +205,8 @@ TEST_F(ResourceReader, ReplacesTheBytesInPlaceWithinTheRoom) {
       ExpectReplacedInPlace(file, query, Pattern(size));
     }
     EXPECT_EQ(FailureMessage([&] { ReplaceResource(file, query, {}); }), "the new data is empty");
-    EXPECT_EQ(FailureMessage([&] { ReplaceResource(file, query, Pattern(c.room + 1)); }),
-              "the new data is " + std::to_string(c.room + 1) +
-                  " bytes, but the resource has room for " + std::to_string(c.room));
+    EXPECT_EQ(LookUpResource(ReplaceResource(file, query, Pattern(c.room + 1)), query).Bytes,
+              Pattern(c.room + 1));
     std::vector<uint8_t> unsummed = file;
     WriteLe32(unsummed, TPeImage(file).ChecksumOffset(), 0);
     ExpectReplacedInPlace(unsummed, query, Pattern(50));
@@ -231,6 +237,184 @@ TEST_F(ResourceReader, TheRoomStopsAtTheNextStructure) {
             "the resource's bytes overlap the headers");
 }
 
+uint32_t HeaderField(const std::vector<uint8_t>& file, uint64_t offset) {
+  return ReadLe32(file, TPeImage(file).OptionalHeader() + offset);
+}
+
+uint32_t SymbolTable(const std::vector<uint8_t>& file) {
+  return ReadLe32(file, TPeImage(file).FileHeader() + 8);
+}
+
+uint64_t DataEntryOf(const std::vector<uint8_t>& file, uint64_t dataOffset) {
+  for (const TResourceEntry& entry : ReadResourceTree(TPeImage(file)).Entries) {
+    if (entry.Info.FileOffset == dataOffset) return entry.DataEntryOffset;
+  }
+  return 0;
+}
+
+uint64_t InitializedData(const TPeImage& image) {
+  uint64_t sum = 0;
+  for (const TSection& s : image.Sections()) sum += (s.Characteristics & 0x40) ? s.RawSize : 0;
+  return sum;
+}
+
+// What every growing replacement must give: the new bytes where the data entry points,
+// every other resource as it was, the sections, SizeOfImage, SizeOfInitializedData,
+// checksum and symbol table agreeing, and no other byte of the old sections changed.
+std::vector<uint8_t> ExpectGrown(const std::vector<uint8_t>& file, const TResourceQuery& query,
+                                 const std::vector<uint8_t>& replacement, size_t addedSections) {
+  const TFoundResource old = LookUpResource(file, query);
+  const uint64_t room = ResourceRoom(file, query);
+  const std::vector<uint8_t> copy = ReplaceResource(file, query, replacement);
+  const TPeImage before(file), after(copy);
+  const TFoundResource found = LookUpResource(copy, query);
+  EXPECT_EQ(found.Bytes, replacement);
+  for (const TResourceInfo& info : ListResourceEntries(file)) {
+    if (info.FileOffset == old.FileOffset) continue;
+    const TResourceQuery other{.Type = info.Type, .Name = info.Name, .Language = info.Language};
+    EXPECT_EQ(LookUpResource(copy, other).Bytes, LookUpResource(file, other).Bytes)
+        << info.Name.Text();
+  }
+  EXPECT_EQ(after.Sections().size(), before.Sections().size() + addedSections);
+  const TSection& last = after.Sections().back();
+  const uint32_t alignment = HeaderField(copy, 32);
+  EXPECT_EQ(HeaderField(copy, 56),
+            (last.VirtualAddress + last.VirtualSize + alignment - 1) / alignment * alignment);
+  EXPECT_EQ(HeaderField(copy, 8) - HeaderField(file, 8),
+            InitializedData(after) - InitializedData(before));
+  EXPECT_EQ(HeaderField(copy, 64), PeChecksum(copy, after.ChecksumOffset()));
+  const uint64_t symbols = file.size() - SymbolTable(file);
+  EXPECT_TRUE(std::equal(file.end() - static_cast<std::ptrdiff_t>(symbols), file.end(),
+                         copy.begin() + SymbolTable(copy)));
+  const std::vector<std::pair<uint64_t, uint64_t>> changes{
+      {after.ChecksumOffset(), 4},
+      {after.FileHeader() + 2, 2},                // NumberOfSections
+      {after.FileHeader() + 8, 4},                // PointerToSymbolTable
+      {after.OptionalHeader() + 8, 4},            // SizeOfInitializedData
+      {after.OptionalHeader() + 56, 4},           // SizeOfImage
+      {before.Sections().back().Header + 8, 12},  // VirtualSize to SizeOfRawData
+      {before.HeadersEnd(), 40},                  // a new section's header
+      {DataEntryOf(file, old.FileOffset), 8},     // the data's RVA and size
+      {old.FileOffset, room},                     // the old room, zeroed
+      {found.FileOffset, file.size()},            // the new data and all after it
+  };
+  const uint64_t oldEnd = SymbolTable(file);
+  for (uint64_t i = 0; i < oldEnd; ++i) {
+    const bool mayChange = std::any_of(changes.begin(), changes.end(), [&](const auto& c) {
+      return i >= c.first && i - c.first < c.second;
+    });
+    if (!mayChange) {
+      EXPECT_EQ(copy[i], file[i]) << "byte " << i;
+      if (copy[i] != file[i]) break;
+    }
+  }
+  if (found.FileOffset != old.FileOffset) {
+    const auto oldRoom = std::span(copy).subspan(old.FileOffset, room);
+    EXPECT_TRUE(std::all_of(oldRoom.begin(), oldRoom.end(), [](uint8_t b) { return b == 0; }));
+  }
+  return copy;
+}
+
+TEST_F(ResourceReader, GrowsTheFileForDataThatDoesNotFit) {
+  const TResourceKey lumera = TResourceKey::OfName("IDR_LUMERA");
+  const struct {
+    const char* exe;
+    TResourceQuery query;
+    size_t size;
+    size_t addedSections;
+    bool moves;  // the data moves; otherwise it grows where it is, the last in .rsrc
+  } cases[] = {
+      {"lumera64", {}, 1320, 0, false},
+      {"lumera32", {}, 132000, 0, false},
+      {"numeric_id", Query(TResourceKey::OfId(101)), 500, 0, false},
+      {"languages", {}, 1320, 0, true},
+      {"languages", Query(lumera, 1033), 5000, 0, false},
+      {"mixed", {}, 132000, 0, true},
+      {"mixed_tail", {}, 1320, 1, true},
+      {"mixed_tail", Query(TResourceKey::OfName("README"), {}, TResourceKey::OfName("DOCS")), 300,
+       1, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.exe) + " " + c.query.Name.Text());
+    const std::vector<uint8_t> file = Executable(c.exe);
+    const std::vector<uint8_t> grown = ExpectGrown(file, c.query, Pattern(c.size), c.addedSections);
+    EXPECT_EQ(LookUpResource(grown, c.query).FileOffset != LookUpResource(file, c.query).FileOffset,
+              c.moves);
+    // Growing again adds no section: the data is the last thing in the last section now.
+    const std::vector<uint8_t> again = ExpectGrown(grown, c.query, Pattern(3 * c.size), 0);
+    EXPECT_EQ(LookUpResource(again, c.query).FileOffset, LookUpResource(grown, c.query).FileOffset);
+  }
+}
+
+TEST_F(ResourceReader, RefusesToGrowWhereBytesWouldBeLost) {
+  const auto afterTable = [](const std::vector<uint8_t>& f) { return TPeImage(f).HeadersEnd(); };
+  const std::string noHeader =
+      "the file cannot grow: the resource section is not the last section, and there is no "
+      "room for another section header (";
+  const struct {
+    const char* name;
+    const char* exe;
+    std::function<void(std::vector<uint8_t>&)> change;
+    std::string message;
+  } cases[] = {
+      {"section table room in use", "mixed_tail", [&](auto& f) { f[afterTable(f) + 39] = 1; },
+       noHeader + "the bytes after the section table are in use)"},
+      {"headers too short", "mixed_tail",
+       [&](auto& f) { WriteLe32(f, TPeImage(f).OptionalHeader() + 60, afterTable(f) + 8); },
+       noHeader + "the headers end at 0x230, and it would end at 0x250)"},
+      {"bound imports after the table", "mixed_tail",
+       [&](auto& f) {
+         WriteLe32(f, TPeImage(f).DirectoryField(11), static_cast<uint32_t>(afterTable(f)));
+         WriteLe32(f, TPeImage(f).DirectoryField(11) + 4, 0x20);
+       },
+       noHeader + "the bound imports lie after the section table)"},
+      {"an overlay", "lumera64", [](auto& f) { f.insert(f.end(), 100, 7); },
+       "the file has 100 bytes at offset 0x1091 after its sections (an overlay), which growing "
+       "the file would cut off"},
+      {"bytes before the symbol table", "mixed",
+       [](auto& f) {
+         const uint32_t table = SymbolTable(f);
+         f.insert(f.begin() + table, 4, 0);
+         WriteLe32(f, TPeImage(f).FileHeader() + 8, table + 4);
+       },
+       "the file has 4 bytes at offset 0xE00 after its sections (an overlay), which growing "
+       "the file would cut off"},
+      {"a file alignment of 2 GiB", "lumera64",
+       [](auto& f) { WriteLe32(f, TPeImage(f).OptionalHeader() + 36, 0x80000000); },
+       "the section alignment 0x1000 or the file alignment 0x80000000 is not a power of two that "
+       "a PE file allows"},
+      {"symbol table past the end", "lumera64",
+       [](auto& f) { WriteLe32(f, TPeImage(f).FileHeader() + 12, 0x10000); },
+       "the COFF symbol table reaches past the end of the file"},
+      {"a signature", "lumera64", [](auto& f) { f = Signed(f); },
+       "the file is signed, and any change to it breaks the signature"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<uint8_t> file = Executable(c.exe);
+    c.change(file);
+    EXPECT_EQ(FailureMessage([&] { ReplaceResource(file, {}, Pattern(2000)); }), c.message);
+  }
+}
+
+TEST_F(ResourceReader, StripsASignatureOnlyWhenAsked) {
+  const std::vector<uint8_t> plain = Executable("lumera64");
+  const std::vector<uint8_t> file = Signed(plain);
+  EXPECT_TRUE(IsSigned(file));
+  EXPECT_FALSE(IsSigned(plain));
+  for (size_t size : {100, 2000}) {
+    EXPECT_EQ(FailureMessage([&] { ReplaceResource(file, {}, Pattern(size)); }),
+              "the file is signed, and any change to it breaks the signature");
+    EXPECT_EQ(ReplaceResource(file, {}, Pattern(size), {.StripSignature = true}),
+              ReplaceResource(plain, {}, Pattern(size)));
+  }
+  const std::vector<uint8_t> inside = Signed(plain, 0x200);
+  EXPECT_EQ(
+      FailureMessage([&] { ReplaceResource(inside, {}, Pattern(8), {.StripSignature = true}); }),
+      "the certificate table at 0x200 is not the last thing in the file, so it cannot be "
+      "removed");
+}
+
 std::vector<std::string> ListedErrors(const std::vector<uint8_t>& file) {
   std::vector<std::string> errors;
   try {
@@ -250,6 +434,35 @@ TEST_F(ResourceReader, RefusesEachDamageWithItsMessage) {
     EXPECT_EQ(ListedErrors(file), d.listed);
     const std::string replaced = FailureMessage([&] { ReplaceResource(file, {}, Pattern(4)); });
     EXPECT_EQ(replaced == "none", d.find == "none") << replaced;
+  }
+}
+
+// The system's own loader, as Wine has it, finds the grown stream: in a section of its own
+// when .reloc follows .rsrc, at the end of .rsrc when it is the last section.
+TEST_F(ResourceReader, ALoaderReadsTheGrownStream) {
+  if (std::string(LUMERA_LOADERS).empty()) {
+    GTEST_SKIP() << "the mingw-w64 g++ or Wine is not installed: no loader to run";
+  }
+  const testing::TWine wine(LUMERA_WINE, LUMERA_WINESERVER, LUMERA_WINE_PREFIX);
+  TScratchDir dir;
+  const auto run = [&](const std::vector<uint8_t>& exe) {
+    testing::WriteFile(dir / "loader.exe", exe);
+    const testing::TChildRun child = wine.Run("loader.exe", dir);
+    EXPECT_EQ(child.Status, 0) << child.Err;
+    return BytesOf(child.Out);
+  };
+  for (const auto& [name, added] : {std::pair{"loader", 1u}, std::pair{"loader_rsrc_last", 0u}}) {
+    SCOPED_TRACE(name);
+    const std::vector<uint8_t> exe =
+        BytesOf(testing::ReadFile(std::string(LUMERA_LOADERS) + "/" + name + ".exe"));
+    const size_t sections = TPeImage(exe).Sections().size();
+    EXPECT_EQ(run(exe), Example("sample.lum"));
+    const std::vector<uint8_t> tenfold = ReplaceResource(exe, {}, Pattern(1320));
+    EXPECT_EQ(TPeImage(tenfold).Sections().size(), sections + added);
+    EXPECT_EQ(run(tenfold), Pattern(1320));
+    const std::vector<uint8_t> thousandfold = ReplaceResource(tenfold, {}, Pattern(132000));
+    EXPECT_EQ(TPeImage(thousandfold).Sections().size(), sections + added);
+    EXPECT_EQ(run(thousandfold), Pattern(132000));
   }
 }
 

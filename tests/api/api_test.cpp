@@ -1,6 +1,5 @@
 // The public library as a caller sees it: only <lumera/lumera.h>.
 #include <gtest/gtest.h>
-
 #include <lumera/lumera.h>
 
 #include <fstream>
@@ -15,7 +14,8 @@ using Bytes = std::vector<uint8_t>;
 
 Bytes Text(size_t lines) {
   std::string text;
-  for (size_t i = 0; i < lines; ++i) text += "<row n=\"" + std::to_string(i % 97) + "\">cell</row>\n";
+  for (size_t i = 0; i < lines; ++i)
+    text += "<row n=\"" + std::to_string(i % 97) + "\">cell</row>\n";
   return {text.begin(), text.end()};
 }
 
@@ -87,6 +87,30 @@ TEST(Api, ErrorsCarryTheirKindAndOffsets) {
             lumera::ErrorKind::BadExecutable);
   EXPECT_EQ(ErrorOf([&] { lumera::FindResource(notExe); }).kind(),
             lumera::ErrorKind::BadExecutable);
+  EXPECT_EQ(ErrorOf([&] { lumera::ReplaceResource(notExe, lumera::Compress(notExe)); }).kind(),
+            lumera::ErrorKind::BadExecutable);
+}
+
+// Text packed on the way in, or a stream as it is: either grows the executable when it
+// does not fit, and reads back. What is not a stream is refused before anything else.
+TEST(Api, ReplacesAResourceWithTextOrAStreamOfAnySize) {
+  std::ifstream in(std::string(LUMERA_EXECUTABLES) + "/lumera64.exe", std::ios::binary);
+  const Bytes exe{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  const Bytes text = Text(2000);
+  for (const Bytes& replaced : {lumera::ReplaceResource(exe, text, {}, {.level = 9}),
+                                lumera::ReplaceResource(exe, lumera::Compress(text))}) {
+    EXPECT_GT(replaced.size(), exe.size());
+    EXPECT_EQ(lumera::Decompress(lumera::FindResource(replaced).bytes), text);
+  }
+  const Bytes small =
+      lumera::ReplaceResource(exe, Text(1), {.name = "idr_lumera", .language = {}}, {.level = 1});
+  EXPECT_EQ(small.size(), exe.size());
+  EXPECT_EQ(ErrorOf([&] { lumera::ReplaceResource(exe, text); }).kind(),
+            lumera::ErrorKind::InvalidStream);
+  EXPECT_EQ(ErrorOf([&] {
+              lumera::ReplaceResource(exe, text, {.name = "#7", .language = {}}, {.level = 9});
+            }).what(),
+            std::string("no RCDATA resource with ID 7; its RCDATA resources are IDR_LUMERA"));
 }
 
 TEST(Api, FindsAResourceByTypeNumberOrNameAndSaysWhichLanguage) {
