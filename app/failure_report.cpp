@@ -2,6 +2,7 @@
 
 #include "platform/exceptions.h"
 #include "platform/hex.h"
+#include "platform/process.h"
 #include "platform/standard_streams.h"
 
 namespace lumera {
@@ -23,6 +24,15 @@ void ReportFailure(TConsole& console, const TFailure& failure, std::string_view 
     WriteStandardError(FormatFailureReport(failure, module));
   } catch (...) {
     // Out of memory while formatting: nothing more can be said.
+  }
+  // A console window of the process's own closes when it ends: the report would vanish
+  // unread, so it stays until Enter, as after "ok.".
+  if (AloneOnConsole()) {
+    try {
+      console.Pause();
+    } catch (...) {
+      // Nobody can press Enter: the window closes anyway.
+    }
   }
 }
 

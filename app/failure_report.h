@@ -21,7 +21,8 @@ struct TFailure {
 std::string FormatFailureReport(const TFailure& failure, std::string_view module);
 
 // Flushes the console, ignoring a failure to do so, and writes the report to standard
-// error. Never raises.
+// error. When the process is alone on its console, waits for Enter afterwards. Never
+// raises.
 void ReportFailure(TConsole& console, const TFailure& failure, std::string_view module) noexcept;
 
 }  // namespace lumera

@@ -1,5 +1,8 @@
 #include "platform/console.h"
 
+#include "platform/exceptions.h"
+#include "platform/system_handle.h"
+
 namespace lumera {
 
 void TConsole::WriteLine(std::string_view text) {
@@ -20,6 +23,12 @@ void TConsole::Flush() {
 void TConsole::Pause() {
   Flush();
   SkipLine();
+}
+
+// The traced tool reports any failed write, a closed pipe too, as EInOutError.
+void TStdConsole::Deliver(std::string_view text) {
+  const int error = WriteAll(StandardHandle(TStandardStream::Output), text.data(), text.size());
+  if (error != 0) throw EInOutError(SystemErrorText(error));
 }
 
 void TMemoryConsole::SkipLine() {

@@ -28,13 +28,10 @@ class TConsole {
   std::string FPending;
 };
 
-// Standard output and standard input of the process, unbuffered beneath this class.
+// Standard output and standard input of the process, unbuffered beneath this class. On a
+// Windows console the text is shown as UTF-8 (so paths outside ASCII read right); anywhere
+// else its bytes go out as they are.
 class TStdConsole : public TConsole {
- public:
-  // Makes sure descriptors 0, 1 and 2 are open, so that no file opened later can take
-  // one of them: a closed standard stream is replaced by one whose use fails.
-  static void GuardStandardHandles();
-
  protected:
   void Deliver(std::string_view text) override;
   void SkipLine() override;

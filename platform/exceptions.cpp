@@ -1,7 +1,5 @@
 #include "platform/exceptions.h"
 
-#include <cerrno>
-#include <cstring>
 #include <string_view>
 
 namespace lumera {
@@ -29,18 +27,5 @@ uint32_t HashLocation(const char* file, int line) {
 
 Exception::Exception(std::string message, const char* file, int line)
     : FMessage(std::move(message)), FLocation(HashLocation(file, line)) {}
-
-std::string SystemErrorText(int error) {
-  std::string text = std::strerror(error);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '.')) text.pop_back();
-  return text;
-}
-
-std::string LockRefusalText(int error) {
-  if (error == EWOULDBLOCK) {
-    return "The process cannot access the file because it is being used by another process";
-  }
-  return SystemErrorText(error);
-}
 
 }  // namespace lumera

@@ -54,9 +54,13 @@ class EBrokenPipe : public EInOutError {
   const char* ClassName() const override { return "EBrokenPipe"; }
 };
 
-// The operating system's text for an error number, without trailing blanks and periods,
-// so that a sentence can be built around it.
+// The operating system's text for an error number (errno, or on Windows the code of
+// GetLastError), without trailing blanks, line breaks and periods, so that a sentence can
+// be built around it.
 std::string SystemErrorText(int error);
+
+// The system's error number for moving a file position before the start of the file.
+extern const int kNegativeSeek;
 
 // What a file's lock was refused with: when another opener holds the file, the text says
 // so in words a user understands rather than "try again"; any other error keeps the

@@ -1,6 +1,7 @@
-// A stream over a file, held with sharing denied: every open takes an exclusive,
-// non-blocking lock, so a second opener of the same file (in this process or another)
-// fails instead of waiting. Nothing is buffered in user space: a Write is in the file
+// A stream over a file, held with sharing denied, so that a second opener of the same
+// file (in this process or another) fails instead of waiting: on POSIX systems every open
+// takes an exclusive, non-blocking lock; on Windows the file is opened with share mode 0.
+// Nothing is buffered in user space: a Write is in the file
 // when it returns.
 //
 // An input that is not a regular file (a pipe, a FIFO, a character device) has no size
@@ -10,6 +11,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/stream.h"
@@ -37,11 +39,27 @@ class TFileStream : public TStream {
   int64_t Size() const override { return FSize; }
 
  private:
+  // Serves a read from FContent.
+  size_t ReadHeld(void* buffer, size_t count);
+
   intptr_t FHandle = -1;  // the system's handle; -1 for an input held in memory
   std::vector<uint8_t> FContent;
   int64_t FPosition = 0;
   int64_t FSize = 0;
 };
+
+// The characters that end the folder part of a path. Windows takes "/" as well as "\",
+// and "C:" alone names drive C's current folder.
+#ifdef _WIN32
+inline constexpr std::string_view kPathDelimiters = "\\/:";
+#else
+inline constexpr std::string_view kPathDelimiters = "/";
+#endif
+
+// Raises EFOpenError (OpenRead) or EFCreateError (Create): "Cannot open file" or "Cannot
+// create file", the full path in quotes, then reason, the system's text.
+[[noreturn]] void RaiseOpenFailure(const std::string& path, TFileMode mode,
+                                   const std::string& reason);
 
 // path made absolute against workingDir and normalized as text: "." components dropped,
 // each ".." resolved against the component before it (at the root it stays there),

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <string_view>
 #include <vector>
 
 #include "platform/exceptions.h"
@@ -15,14 +14,6 @@
 namespace lumera {
 
 namespace {
-
-[[noreturn]] void RaiseOpenFailure(const std::string& path, TFileMode mode,
-                                   const std::string& reason) {
-  std::string message = mode == TFileMode::Create ? "Cannot create file \"" : "Cannot open file \"";
-  message.append(ExpandPath(path)).append("\". ").append(reason);
-  if (mode == TFileMode::Create) throw EFCreateError(message);
-  throw EFOpenError(message);
-}
 
 // What stands in the way of using an open handle as mode asks, or an empty text. Locks
 // come before the truncate, so that a file another opener holds is never emptied by a
@@ -50,26 +41,6 @@ int OpenLocked(const std::string& path, TFileMode mode, struct stat& info) {
 }
 
 }  // namespace
-
-std::string FullPath(const std::string& path, const std::string& workingDir) {
-  const std::string joined = !path.empty() && path.front() == '/' ? path : workingDir + "/" + path;
-  std::vector<std::string_view> parts;
-  std::string_view rest = joined;
-  while (!rest.empty()) {
-    const size_t slash = rest.find('/');
-    const std::string_view part = rest.substr(0, slash);
-    rest = slash == std::string_view::npos ? std::string_view{} : rest.substr(slash + 1);
-    if (part.empty() || part == ".") continue;
-    if (part == "..") {
-      if (!parts.empty()) parts.pop_back();
-      continue;
-    }
-    parts.push_back(part);
-  }
-  std::string full;
-  for (std::string_view part : parts) full.append("/").append(part);
-  return full.empty() ? "/" : full;
-}
 
 std::string ExpandPath(const std::string& path) {
   char directory[PATH_MAX];
@@ -99,14 +70,7 @@ TFileStream::~TFileStream() {
 // Positional reads and writes: the position is kept here, so moving it and asking for it
 // cost no system call. The size is known because nobody else can write the locked file.
 size_t TFileStream::Read(void* buffer, size_t count) {
-  if (FHandle < 0) {
-    const size_t from = static_cast<size_t>(std::min(FPosition, FSize));
-    const size_t done = std::min(count, FContent.size() - from);
-    std::copy_n(FContent.begin() + static_cast<ptrdiff_t>(from), done,
-                static_cast<uint8_t*>(buffer));
-    FPosition += static_cast<int64_t>(done);
-    return done;
-  }
+  if (FHandle < 0) return ReadHeld(buffer, count);
   size_t done = 0;
   while (done < count) {
     const ssize_t got = ::pread(static_cast<int>(FHandle), static_cast<char*>(buffer) + done,
@@ -132,13 +96,6 @@ size_t TFileStream::Write(const void* buffer, size_t count) {
   FPosition += static_cast<int64_t>(done);
   FSize = std::max(FSize, FPosition);
   return done;
-}
-
-int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
-  const int64_t base = origin == TSeekOrigin::Beginning ? 0 : FPosition;
-  if (offset < -base) throw EInOutError(SystemErrorText(EINVAL));
-  FPosition = base + offset;
-  return FPosition;
 }
 
 }  // namespace lumera

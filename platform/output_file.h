@@ -17,6 +17,8 @@
 
 namespace lumera {
 
+struct TOutputSink;
+
 // Raises Exception, in the user's words, when output may not receive the result of inputs:
 // when output is the same file as one of them (compared as the system identifies files,
 // so also through a link), or when output is an existing regular file and force is not
@@ -50,6 +52,7 @@ class TOutputFile {
 
  private:
   struct TState;
+  TOutputSink& Sink() const;
   std::unique_ptr<TState> F;
 };
 

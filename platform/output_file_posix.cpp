@@ -11,6 +11,7 @@
 #include "platform/exceptions.h"
 #include "platform/input_file.h"
 #include "platform/output_file.h"
+#include "platform/output_sink.h"
 #include "platform/standard_streams.h"
 #include "platform/system_handle.h"
 
@@ -89,16 +90,10 @@ void SetPending(const std::string& path) {
 
 }  // namespace
 
-struct TOutputFile::TState {
-  std::string Name;  // as the user gave it
+struct TOutputFile::TState : TOutputSink {
   std::string Target;
   std::string Temporary;  // empty when writing directly or once renamed
-  TOwnedHandle Handle;
   TOwnedHandle TargetHandle;  // an existing target, held locked until it is replaced
-
-  [[noreturn]] void Fail(const std::string& what, int error) const {
-    throw Exception(Name + ": " + what + " (" + SystemErrorText(error) + ")");
-  }
 
   void OpenDirect(const std::string& target) {
     Handle.Reset(::open(target.c_str(), O_WRONLY | O_CLOEXEC));
@@ -189,14 +184,8 @@ TOutputFile::~TOutputFile() {
   if (!F->Temporary.empty()) ::unlink(F->Temporary.c_str());
 }
 
-bool TOutputFile::IsTerminal() const {
-  return ::isatty(static_cast<int>(F->Handle.Get())) == 1;
-}
-
-void TOutputFile::Write(std::span<const uint8_t> bytes) {
-  if (const int error = WriteAll(F->Handle.Get(), bytes.data(), bytes.size()); error != 0) {
-    RaiseWriteFailure(F->Name, error);
-  }
+TOutputSink& TOutputFile::Sink() const {
+  return *F;
 }
 
 std::optional<std::vector<uint8_t>> TOutputFile::ReadBack() const {

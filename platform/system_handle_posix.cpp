@@ -1,10 +1,9 @@
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 
-#include "platform/exceptions.h"
 #include "platform/system_handle.h"
 
 namespace lumera {
@@ -29,6 +28,10 @@ TSystemHandle StandardHandle(TStandardStream stream) {
   return STDERR_FILENO;
 }
 
+bool IsTerminalHandle(TSystemHandle handle) {
+  return ::isatty(Descriptor(handle)) == 1;
+}
+
 int WriteAll(TSystemHandle handle, const void* data, size_t size) {
   const auto* rest = static_cast<const char*>(data);
   while (size > 0) {
@@ -42,25 +45,23 @@ int WriteAll(TSystemHandle handle, const void* data, size_t size) {
   return 0;
 }
 
-void RaiseWriteFailure(const std::string& name, int error) {
-  const std::string message = name + ": cannot write the output (" + SystemErrorText(error) + ")";
-  if (error == EPIPE) throw EBrokenPipe(message);
-  throw EInOutError(message);
+std::optional<uint64_t> RegularFileSize(TSystemHandle handle) {
+  struct stat info {};
+  if (::fstat(Descriptor(handle), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+  return static_cast<uint64_t>(info.st_size);
 }
 
-int ReadUpTo(TSystemHandle handle, std::vector<uint8_t>& bytes, uint64_t limit) {
-  constexpr size_t kChunk = size_t{1} << 16;
-  while (bytes.size() < limit) {
-    const size_t want = static_cast<size_t>(std::min<uint64_t>(kChunk, limit - bytes.size()));
-    const size_t had = bytes.size();
-    bytes.resize(had + want);
-    const ssize_t got = ::read(Descriptor(handle), bytes.data() + had, want);
-    bytes.resize(had + (got > 0 ? static_cast<size_t>(got) : 0));
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return errno;
-    if (got == 0) break;
+bool IsBrokenPipe(int error) {
+  return error == EPIPE;
+}
+
+int ReadSome(TSystemHandle handle, void* buffer, size_t size, size_t& got) {
+  for (;;) {
+    const ssize_t read = ::read(Descriptor(handle), buffer, size);
+    got = read > 0 ? static_cast<size_t>(read) : 0;
+    if (read >= 0) return 0;
+    if (errno != EINTR) return errno;
   }
-  return 0;
 }
 
 int LockExclusive(TSystemHandle handle) {

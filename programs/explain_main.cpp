@@ -17,6 +17,7 @@
 #include "platform/exceptions.h"
 #include "platform/input_file.h"
 #include "platform/output_file.h"
+#include "platform/process.h"
 #include "platform/standard_streams.h"
 #include "programs/command_line.h"
 
@@ -243,5 +244,7 @@ int Main(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   lumera::IgnoreBrokenPipeSignal();
-  return lumera::RunProgram(lumera::kProgram, [&] { return lumera::Main(argc, argv); });
+  lumera::PrepareStandardStreams();
+  lumera::TArgv args(argc, argv);
+  return lumera::RunProgram(lumera::kProgram, [&] { return lumera::Main(args.Count(), args.Values()); });
 }

@@ -18,6 +18,7 @@
 #include "platform/exceptions.h"
 #include "platform/input_file.h"
 #include "platform/output_file.h"
+#include "platform/process.h"
 #include "platform/standard_streams.h"
 #include "programs/command_line.h"
 #include "programs/pack_options.h"
@@ -312,5 +313,9 @@ int RunCommandLine(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   lumera::IgnoreBrokenPipeSignal();
-  return lumera::RunProgram(lumera::kProgram, [&] { return lumera::RunCommandLine(argc, argv); });
+  lumera::PrepareStandardStreams();
+  lumera::TArgv args(argc, argv);
+  return lumera::RunProgram(lumera::kProgram, [&] {
+    return lumera::RunCommandLine(args.Count(), args.Values());
+  });
 }

@@ -2,12 +2,11 @@
 // whole-file reads and writes, and the message of a failure.
 #pragma once
 
-#include <unistd.h>
-
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -15,13 +14,33 @@
 
 namespace lumera::testing {
 
+// Paths are held as UTF-8 here, as the programs hold them, on Windows too.
+inline std::filesystem::path Utf8Path(const std::string& path) {
+  return std::filesystem::path(std::u8string(path.begin(), path.end()));
+}
+
+inline std::string Utf8(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return {text.begin(), text.end()};
+}
+
+// What the system says of a missing file, as a pattern. Windows' words are not asserted:
+// Wine's differ from them.
+#ifdef _WIN32
+inline constexpr const char* kNoSuchFile = ".+";
+#else
+inline constexpr const char* kNoSuchFile = "No such file or directory";
+#endif
+
 // A fresh folder under the system's temporary directory. With enter set, the working
 // directory moves into it for the folder's lifetime.
 class TScratchDir {
  public:
   explicit TScratchDir(bool enter = false) {
-    std::string pattern = (std::filesystem::temp_directory_path() / "lumera-XXXXXX").string();
-    FPath = ::mkdtemp(pattern.data());
+    std::random_device random;
+    do {
+      FPath = std::filesystem::temp_directory_path() / ("lumera-" + std::to_string(random()));
+    } while (!std::filesystem::create_directory(FPath));
     if (enter) {
       FPrevious = std::filesystem::current_path();
       std::filesystem::current_path(FPath);
@@ -35,7 +54,7 @@ class TScratchDir {
   TScratchDir(const TScratchDir&) = delete;
   TScratchDir& operator=(const TScratchDir&) = delete;
 
-  std::string operator/(const std::string& name) const { return (FPath / name).string(); }
+  std::string operator/(const std::string& name) const { return Utf8(FPath / Utf8Path(name)); }
   const std::filesystem::path& Path() const { return FPath; }
 
  private:
@@ -44,17 +63,17 @@ class TScratchDir {
 };
 
 inline void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream(path, std::ios::binary)
+  std::ofstream(Utf8Path(path), std::ios::binary)
       .write(reinterpret_cast<const char*>(bytes.data()),
              static_cast<std::streamsize>(bytes.size()));
 }
 
 inline void WriteFile(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
+  std::ofstream(Utf8Path(path), std::ios::binary) << text;
 }
 
 inline std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(Utf8Path(path), std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 

@@ -12,13 +12,22 @@
 
 namespace lumera::testing {
 
+// Sets a variable of this process's environment, which child processes inherit.
+inline void SetEnvironment(const char* name, const std::string& value) {
+#ifdef _WIN32
+  ::_putenv_s(name, value.c_str());
+#else
+  ::setenv(name, value.c_str(), 1);
+#endif
+}
+
 class TWine {
  public:
   TWine(std::string wine, std::string server, const std::string& prefix)
       : FWine(std::move(wine)), FServer(std::move(server)) {
     std::filesystem::create_directories(prefix);
-    ::setenv("WINEPREFIX", prefix.c_str(), 1);
-    ::setenv("WINEDEBUG", "-all", 1);
+    SetEnvironment("WINEPREFIX", prefix);
+    SetEnvironment("WINEDEBUG", "-all");
     RunChild(FServer, {"-p"}, FDir);
   }
   ~TWine() { RunChild(FServer, {"-k"}, FDir); }

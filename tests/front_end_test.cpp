@@ -20,10 +20,11 @@ TEST(OutputPath, OutXmlGoesInTheDirectoryPartUnderEitherRule) {
            Case{"/blob.bin", kPosixPaths, "/out.xml"},
            Case{"sub\\blob.bin", kPosixPaths, "out.xml"},
            Case{"C:\\data\\blob.bin", kDrivePaths, "C:\\data\\out.xml"},
-           Case{"C:blob.bin", kDrivePaths, "C:\\out.xml"},
+           Case{"C:blob.bin", kDrivePaths, "C:out.xml"},  // drive C's current folder
            Case{"sub\\blob.bin", kDrivePaths, "sub\\out.xml"},
            Case{"blob.bin", kDrivePaths, "out.xml"},
-           Case{"data/blob.bin", kDrivePaths, "out.xml"},  // '/' is no delimiter there
+           Case{"data/blob.bin", kDrivePaths, "data/out.xml"},  // Windows takes '/' too
+           Case{"\\\\server\\share\\blob.bin", kDrivePaths, "\\\\server\\share\\out.xml"},
        }) {
     EXPECT_EQ(OutputPathFor(c.source, c.rule), c.output) << c.source;
   }

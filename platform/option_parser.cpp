@@ -1,3 +1,5 @@
+// getopt_long comes with glibc and with the mingw-w64 runtime alike, so this file serves
+// both systems.
 #include <getopt.h>
 
 #include <climits>
