@@ -42,12 +42,14 @@ TParsedCommandLine ParseOptions(int argc, char** argv, std::span<const TOptionSp
   // The leading ':' makes a missing value report ':' apart from an unknown option '?'.
   std::string shortOptions = ":";
   std::vector<option> longOptions;
-  for (const TOptionSpec& spec : options) {
-    if (spec.Short != 0)
-      shortOptions.append(spec.TakesValue ? std::string{spec.Short, ':'} : std::string{spec.Short});
-    if (spec.Long != nullptr) {
+  for (const TOptionSpec& entry : options) {
+    if (entry.Short != 0) {
+      shortOptions.push_back(entry.Short);
+      if (entry.TakesValue) shortOptions.push_back(':');
+    }
+    if (entry.Long != nullptr) {
       longOptions.push_back(
-          {spec.Long, spec.TakesValue ? required_argument : no_argument, nullptr, spec.Code});
+          {entry.Long, entry.TakesValue ? required_argument : no_argument, nullptr, entry.Code});
     }
   }
   longOptions.push_back({nullptr, 0, nullptr, 0});
