@@ -5,6 +5,7 @@
 #include <new>
 
 #include "platform/input_file.h"
+#include "platform/process.h"
 #include "platform/standard_streams.h"
 
 namespace lumera {
@@ -79,6 +80,14 @@ int RunProgram(std::string_view program, const std::function<int()>& body) {
     SayError(program, "out of memory");
   }
   return 1;
+}
+
+int RunMain(std::string_view program, int argc, char** argv,
+            const std::function<int(int, char**)>& body) {
+  IgnoreBrokenPipeSignal();
+  PrepareStandardStreams();
+  TArgv args(argc, argv);
+  return RunProgram(program, [&] { return body(args.Count(), args.Values()); });
 }
 
 }  // namespace lumera

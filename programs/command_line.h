@@ -57,4 +57,10 @@ void SayError(std::string_view program, std::string_view message);
 // quietly with kBrokenPipeStatus.
 int RunProgram(std::string_view program, const std::function<int()>& body);
 
+// A program's whole main(): a closed pipe is an error to report rather than a signal,
+// the standard streams are prepared, and body gets the command line as the system gave
+// it, in UTF-8 on every system, under RunProgram.
+int RunMain(std::string_view program, int argc, char** argv,
+            const std::function<int(int, char**)>& body);
+
 }  // namespace lumera

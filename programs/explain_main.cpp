@@ -243,8 +243,5 @@ int Main(int argc, char** argv) {
 }  // namespace lumera
 
 int main(int argc, char** argv) {
-  lumera::IgnoreBrokenPipeSignal();
-  lumera::PrepareStandardStreams();
-  lumera::TArgv args(argc, argv);
-  return lumera::RunProgram(lumera::kProgram, [&] { return lumera::Main(args.Count(), args.Values()); });
+  return lumera::RunMain(lumera::kProgram, argc, argv, lumera::Main);
 }

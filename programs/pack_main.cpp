@@ -312,10 +312,5 @@ int RunCommandLine(int argc, char** argv) {
 }  // namespace lumera
 
 int main(int argc, char** argv) {
-  lumera::IgnoreBrokenPipeSignal();
-  lumera::PrepareStandardStreams();
-  lumera::TArgv args(argc, argv);
-  return lumera::RunProgram(lumera::kProgram, [&] {
-    return lumera::RunCommandLine(args.Count(), args.Values());
-  });
+  return lumera::RunMain(lumera::kProgram, argc, argv, lumera::RunCommandLine);
 }
