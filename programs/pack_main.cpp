@@ -140,14 +140,15 @@ class TRun {
 
   // Each run reads and checks its inputs before it looks at its output.
   void Convert(const TJob& job) {
+    const auto start = std::chrono::steady_clock::now();
+    // Read first, so that an input that cannot be opened is reported as such.
+    const std::vector<uint8_t> input = ReadInput(job.Input, FOptions.MaxInput);
     if (job.Output.empty() && job.Input != kStandardStream && !IsRegularFile(job.Input)) {
       throw Exception(DisplayName(job.Input) +
                       ": not a regular file, so there is no default OUTPUT; give one or use -c");
     }
     const std::string output =
         job.Output.empty() ? DefaultOutputName(job.Input, FOptions.Mode) : job.Output;
-    const auto start = std::chrono::steady_clock::now();
-    const std::vector<uint8_t> input = ReadInput(job.Input, FOptions.MaxInput);
     TDecodedStream decoded;
     if (!Packing()) decoded = Decode(job.Input, input, FOptions.MaxOutput);
     size_t resultBytes = 0;

@@ -223,12 +223,16 @@ TEST(PackCli, HelpRefusalAndSilentDecoding) {
   EXPECT_EQ(decoded.Out, "");
   EXPECT_EQ(ReadFile(dir / "x.xml"), "<x/>");
 
-  const TChildRun missing = RunChild(LUMERA_PACK_BINARY, {"-d", "none.lum", "y.xml"}, dir);
-  EXPECT_EQ(missing.Status, 1);
-  EXPECT_TRUE(std::regex_search(missing.Err,
-                                std::regex(std::string("none\\.lum: cannot open the input \\(") +
-                                           testing::kNoSuchFile + "\\)")))
-      << missing.Err;
+  // With or without OUTPUT, a missing input is named as missing.
+  for (const std::vector<std::string>& words : {std::vector<std::string>{"-d", "none.lum", "y.xml"},
+                                                std::vector<std::string>{"none.lum"}}) {
+    const TChildRun missing = RunChild(LUMERA_PACK_BINARY, words, dir);
+    EXPECT_EQ(missing.Status, 1);
+    EXPECT_TRUE(std::regex_search(missing.Err,
+                                  std::regex(std::string("none\\.lum: cannot open the input \\(") +
+                                             testing::kNoSuchFile + "\\)")))
+        << missing.Err;
+  }
   EXPECT_FALSE(Exists(dir / "y.xml"));
 }
 
