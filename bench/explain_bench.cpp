@@ -80,8 +80,8 @@ int main(int argc, char** argv) {
 
   bool ok = Report("--json > /dev/null",
                    Slowest({explain, "--json", "bench.lum"}, dir), kJsonSeconds);
-  ok &= Report("--html page.html",
-               Slowest({explain, "--html", "page.html", "bench.lum"}, dir),
+  ok &= Report("-f --html page.html",
+               Slowest({explain, "-f", "--html", "page.html", "bench.lum"}, dir),
                kPageSeconds);
   const fs::path page = dir.Path() / "page.html";
   const uint64_t pageBytes = fs::exists(page) ? fs::file_size(page) : 0;
