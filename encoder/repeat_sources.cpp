@@ -1,5 +1,8 @@
 #include "encoder/repeat_sources.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace lumera {
 
 namespace {
@@ -20,11 +23,13 @@ std::vector<TMatch> RingMatches(TInput input, size_t pos, const TRings& rings) {
   };
   consider(0, 0);
   const TBytePositions& ring = rings[input[pos - 1]];
-  for (uint32_t code = 2; code <= ring.Next; ++code) consider(code, ring.Pos[ring.Next - code] + size_t{1});
+  for (uint32_t code = 2; code <= ring.Next; ++code)
+    consider(code, ring.Pos[ring.Next - code] + size_t{1});
   return matches;
 }
 
-TRepeatSources::TRepeatSources(TInput input) : FInput(input), FRings(256) {
+TRepeatSources::TRepeatSources(TInput input)
+    : FInput(input), FRings(256), FLatestPair(256 * 256, kNone) {
   FLatest.fill(kNone);
 }
 
@@ -65,33 +70,32 @@ const TRepeatSources::TSince& TRepeatSources::Since(size_t offset) {
     const uint8_t value = FInput[at];
     const uint32_t latest = FLatest[value];
     const uint32_t count = latest == kNone ? 1 : FSince[latest - FAt].Count + 1;
-    FSince.push_back({latest, count});
+    const uint8_t follow = at + 1 < FInput.size() ? FInput[at + 1] : 0;
+    uint32_t& latestPair = FLatestPair[value * 256 + follow];
+    const bool pairSeen = latestPair != kNone && latestPair >= FAt && latestPair < at;
+    FSince.push_back({pairSeen ? latestPair : kNone, count});
     FLatest[value] = static_cast<uint32_t>(at);
+    latestPair = static_cast<uint32_t>(at);
   }
   return FSince[offset - FAt];
 }
 
-void TRepeatSources::FindMatches(size_t pos, const TRings& rings, size_t coded,
-                                 std::vector<TMatch>& matches) {
-  matches.clear();
-  if (pos == 0 || pos >= FInput.size()) return;
+template <typename TVisit>
+void TRepeatSources::VisitCopies(size_t pos, const TRings& rings, size_t coded, TVisit&& visit) {
   Sync(rings, coded);
-  if (FInput[0] == FInput[pos]) matches.push_back({0, MatchLength(FInput, 0, pos)});
   // Code c names the c-th latest occurrence of the last byte's value, counting that byte
   // itself as the first, within the ring's current lap of 256: codes above the ring's
   // Next are refused. The occurrences since FAt come first, latest first; then the ring.
   const TFollowRing& ring = FRings[FInput[pos - 1]];
   const uint32_t since = pos - 1 >= FAt ? Since(pos - 1).Count : 0;
   const uint32_t lapNext = (ring.Next + since) % kRingSize;
-  uint32_t code = since;
+  // Of those since FAt, the ones followed by the byte at pos, as the byte at pos - 1 is,
+  // are chained.
   if (since > 0) {
-    code = 1;
-    for (uint32_t at = Since(pos - 1).Previous; at != kNone && code < lapNext;
-         at = Since(at).Previous) {
-      ++code;
-      if (FInput[at + size_t{1}] == FInput[pos]) {
-        matches.push_back({static_cast<uint8_t>(code), MatchLength(FInput, at + size_t{1}, pos)});
-      }
+    for (uint32_t at = Since(pos - 1).PreviousPair; at != kNone; at = Since(at).PreviousPair) {
+      const uint32_t code = since - Since(at).Count + 1;
+      if (code > lapNext) break;
+      visit(code, at + size_t{1});
     }
   }
   // Once the lap has gone round since FAt, the ring's own slots are out of reach.
@@ -100,12 +104,48 @@ void TRepeatSources::FindMatches(size_t pos, const TRings& rings, size_t coded,
   // slots fall along the chain until it runs into the previous lap.
   for (uint32_t slot = ring.Latest[FInput[pos]], above = ring.Next; slot < above;
        above = slot, slot = ring.Earlier[slot]) {
-    const uint32_t slotCode = code + (ring.Next - slot);
-    if (slotCode > 1) {
-      matches.push_back(
-          {static_cast<uint8_t>(slotCode), MatchLength(FInput, ring.Pos[slot] + size_t{1}, pos)});
-    }
+    const uint32_t code = since + (ring.Next - slot);
+    if (code > 1) visit(code, ring.Pos[slot] + size_t{1});
   }
+}
+
+void TRepeatSources::FindMatches(size_t pos, const TRings& rings, size_t coded,
+                                 std::vector<TMatch>& matches) {
+  matches.clear();
+  if (pos == 0 || pos >= FInput.size()) return;
+  if (FInput[0] == FInput[pos]) matches.push_back({0, MatchLength(FInput, 0, pos)});
+  VisitCopies(pos, rings, coded, [&](uint32_t code, size_t from) {
+    matches.push_back({static_cast<uint8_t>(code), MatchLength(FInput, from, pos)});
+  });
+}
+
+void TRepeatSources::FindUnbeaten(size_t pos, const TRings& rings, size_t coded,
+                                  const TCostArray::TCosts& codeCosts,
+                                  std::vector<TMatch>& matches) {
+  matches.clear();
+  FStairs.clear();
+  if (pos == 0 || pos >= FInput.size()) return;
+  if (FInput[0] == FInput[pos]) matches.push_back({0, MatchLength(FInput, 0, pos)});
+  const size_t limit = std::min<size_t>(kLongestRepeat, FInput.size() - pos);
+  VisitCopies(pos, rings, coded, [&](uint32_t code, size_t from) {
+    // Codes come in ascending order, so a copy found earlier at the same cost wins too.
+    const float cost = codeCosts[code];
+    auto above = FStairs.end();
+    while (above != FStairs.begin() && std::prev(above)->Cost > cost) --above;
+    const size_t covered = above == FStairs.begin() ? 0 : std::prev(above)->Copy.Length;
+    // A copy that differs at the byte just past covered cannot reach further.
+    if (covered > 0 && (covered >= limit || FInput[from + covered] != FInput[pos + covered])) {
+      return;
+    }
+    const TMatch copy{static_cast<uint8_t>(code), MatchLength(FInput, from, pos)};
+    if (copy.Length <= covered) return;
+    // The costlier stairs that reach no further are beaten now.
+    auto beaten = above;
+    while (beaten != FStairs.end() && beaten->Copy.Length <= copy.Length) ++beaten;
+    FStairs.insert(FStairs.erase(above, beaten), {cost, copy});
+  });
+  for (auto stair = FStairs.rbegin(); stair != FStairs.rend(); ++stair)
+    matches.push_back(stair->Copy);
 }
 
 }  // namespace lumera

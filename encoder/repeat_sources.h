@@ -19,6 +19,7 @@
 #include <span>
 #include <vector>
 
+#include "encoder/coding_cost.h"
 #include "engine/decompressor.h"
 
 namespace lumera {
@@ -73,6 +74,15 @@ class TRepeatSources {
   // the decoder's after coded bytes of output, coded <= pos.
   void FindMatches(size_t pos, const TRings& rings, size_t coded, std::vector<TMatch>& matches);
 
+  // Only the copies that a parse pricing offset codes by codeCosts can want: the copy of
+  // code 0 first, then, of the other codes, those that no other copy beats, longest first.
+  // A copy is beaten by one that costs less and reaches at least as far, or costs the same
+  // with a lower code. So the cheapest code for each length is the last copy that reaches
+  // it. The length of a copy is not even measured when a cheaper one is known to reach
+  // past its first differing byte.
+  void FindUnbeaten(size_t pos, const TRings& rings, size_t coded,
+                    const TCostArray::TCosts& codeCosts, std::vector<TMatch>& matches);
+
  private:
   // The rings with the byte after each offset, as they stand after FAt bytes, and per
   // following byte the chain of slots, latest first, that it follows.
@@ -90,18 +100,33 @@ class TRepeatSources {
   void Sync(const TRings& rings, size_t coded);
   void Push(size_t offset);
   // For an offset from FAt on: the latest offset before it, from FAt on, that holds the
-  // same value (or none), and how many offsets from FAt to it, itself included, do.
+  // same value followed by the same byte (or none), and how many offsets from FAt to it,
+  // itself included, hold its value.
   struct TSince {
-    uint32_t Previous;
+    uint32_t PreviousPair;
     uint32_t Count;
   };
   const TSince& Since(size_t offset);
+  // Calls visit(code, from) for each copy at pos that agrees for one byte, codes ascending,
+  // 0 left out.
+  template <typename TVisit>
+  void VisitCopies(size_t pos, const TRings& rings, size_t coded, TVisit&& visit);
 
   TInput FInput;
   std::vector<TFollowRing> FRings;  // 256 of them
   size_t FAt = 0;
   std::vector<TSince> FSince;  // by offset from FAt, as far as a search has looked
   std::array<uint32_t, 256> FLatest{};
+  // By value and following byte, the latest offset pushed into FSince; an offset that is
+  // not below the one being pushed, or below FAt, is from an earlier search and means none.
+  std::vector<uint32_t> FLatestPair;
+  // The copies found so far at one position that none found so far beats, by cost: each
+  // costs at least as much and reaches further than the one before it.
+  struct TStair {
+    float Cost;
+    TMatch Copy;
+  };
+  std::vector<TStair> FStairs;
 };
 
 }  // namespace lumera

@@ -1,11 +1,11 @@
 #include "encoder/weighed_parse.h"
 
-#include "encoder/refusal_recovery.h"
-
 #include <algorithm>
 #include <array>
 #include <stdexcept>
 #include <utility>
+
+#include "encoder/refusal_recovery.h"
 
 namespace lumera {
 
@@ -72,9 +72,9 @@ uint32_t TWeighedParser::ExpandFrom(size_t start, size_t offset) {
   const TLiteralPrices prices = PricesAt(pos);
   Reach(offset + 1, price + prices.Literal, TParseStep{});
 
-  FSources.FindMatches(pos, FPacker.Mirror().FPositions, start, FMatches);
-  if (FMatches.empty()) return 0;
   const TCostArray::TCosts& codes = CodeCosts();
+  FSources.FindUnbeaten(pos, FPacker.Mirror().FPositions, start, codes, FMatches);
+  if (FMatches.empty()) return 0;
   const TCostArray::TCosts& lengths = LengthCosts(1);
   const TCostArray::TCosts& lengths0 = LengthCosts(0);
   const float base = price + prices.EscapeToMatch;
@@ -83,32 +83,30 @@ uint32_t TWeighedParser::ExpandFrom(size_t start, size_t offset) {
   // as the window's end, which is where the longest copy of some position reaches.
   const uint32_t inside = static_cast<uint32_t>(kWindow - 1 - offset);
   uint32_t longest = 0;
-  for (const TMatch& match : FMatches) longest = std::max(longest, match.Length);
   TReach furthest;
-  // Of the codes other than 0, each length inside is priced with the cheapest code whose
-  // copy reaches at least that far; code 0 has a length table of its own.
-  std::array<std::pair<float, int>, kLongestRepeat + 1> cheapest;
-  std::fill_n(cheapest.begin(), std::min(longest, inside) + 1, std::pair{kUncodable, 0});
+  for (const TMatch& match : FMatches) longest = std::max(longest, match.Length);
   for (const TMatch& match : FMatches) {
-    const float code = codes[match.Code];
-    const uint32_t reach = std::min(match.Length, inside);
-    if (match.Code == 0) {
-      for (uint32_t length = 1; length <= reach; ++length) {
-        Reach(offset + length, base + code + lengths0[length], {0, length});
-      }
-    } else if (code < cheapest[reach].first) {
-      cheapest[reach] = {code, match.Code};
-    }
-    const float whole = base + code + (match.Code == 0 ? lengths0 : lengths)[match.Length];
-    if (match.Length == longest && whole < furthest.Price) {
+    const float whole =
+        base + codes[match.Code] + (match.Code == 0 ? lengths0 : lengths)[match.Length];
+    if (match.Length == longest && whole < furthest.Price)
       furthest = {whole, {match.Code, longest}};
-    }
   }
-  std::pair<float, int> best{kUncodable, 0};
-  for (uint32_t length = std::min(longest, inside); length >= 1; --length) {
-    best = std::min(best, cheapest[length]);
-    if (best.second != 0) {
-      Reach(offset + length, base + best.first + lengths[length], {best.second, length});
+  auto copy = FMatches.begin();
+  if (copy->Code == 0) {
+    const float code = codes[0];
+    for (uint32_t length = 1; length <= std::min(copy->Length, inside); ++length) {
+      Reach(offset + length, base + code + lengths0[length], {0, length});
+    }
+    ++copy;
+  }
+  // The other copies come longest first, each cheaper than the one before: each length
+  // is priced with the last copy that reaches it.
+  for (; copy != FMatches.end(); ++copy) {
+    const auto next = std::next(copy);
+    const uint32_t shorter = next == FMatches.end() ? 0 : std::min(next->Length, inside);
+    const float code = codes[copy->Code];
+    for (uint32_t length = std::min(copy->Length, inside); length > shorter; --length) {
+      Reach(offset + length, base + code + lengths[length], {copy->Code, length});
     }
   }
   if (longest > inside) Reach(offset + longest, furthest.Price, furthest.Last);
