@@ -16,6 +16,7 @@ namespace {
 // The greedy parse: at each position the longest repeat, when it costs less than the
 // literals it replaces would at their running average.
 void PackGreedy(TInput input, TStreamPacker& packer) {
+  TRepeatSources sources(input);
   double literalBits = 8.0;
   size_t pos = 0;
   while (pos < input.size()) {
@@ -23,7 +24,7 @@ void PackGreedy(TInput input, TStreamPacker& packer) {
       pos = packer.OutputSize();
       continue;
     }
-    const TRepeatChoice repeat = LongestRepeat(input, pos, packer);
+    const TMatch repeat = sources.FindLongest(pos, packer.Mirror().FPositions, pos);
     try {
       if (repeat.Length > 1 &&
           packer.RepeatCost(repeat.Code, repeat.Length) < repeat.Length * literalBits) {
@@ -39,28 +40,6 @@ void PackGreedy(TInput input, TStreamPacker& packer) {
 }
 
 }  // namespace
-
-TRepeatChoice LongestRepeat(TInput input, size_t pos, const TStreamPacker& packer) {
-  TRepeatChoice best;
-  if (pos == 0) return best;
-  // A copy can only beat the best so far if it agrees one byte past it, so that byte
-  // is tried first.
-  auto consider = [&](uint8_t code, size_t from) {
-    if (from >= pos || input[from + best.Length] != input[pos + best.Length]) return;
-    const uint32_t length = MatchLength(input, from, pos);
-    if (length > best.Length) best = {code, length};
-  };
-  consider(0, 0);
-  // Code c names the c-th latest occurrence of the last byte's value; code 1 is that
-  // byte itself, whose copy would start at pos.
-  const TBytePositions& ring = packer.Mirror().FPositions[input[pos - 1]];
-  for (uint32_t code = 2;
-       code <= ring.Next && best.Length < kLongestRepeat && pos + best.Length < input.size();
-       ++code) {
-    consider(static_cast<uint8_t>(code), ring.Pos[ring.Next - code] + size_t{1});
-  }
-  return best;
-}
 
 std::vector<uint8_t> Pack(TInput input, int level) {
   if (level < kFastestLevel || level > kSmallestLevel) {

@@ -8,19 +8,6 @@
 
 namespace lumera {
 
-struct TRepeatChoice {
-  uint8_t Code = 0;
-  uint32_t Length = 0;  // 0: no repeat worth taking
-};
-
-class TStreamPacker;
-
-// The longest copy, of at most 255 bytes, that the decoder can make at position pos of
-// input given the rings of the bytes before it: offset code 0, or any code the ring of
-// the last byte's value allows whose copy starts before pos. Copies may overlap.
-TRepeatChoice LongestRepeat(std::span<const uint8_t> input, size_t pos,
-                            const TStreamPacker& packer);
-
 inline constexpr int kFastestLevel = 1;
 inline constexpr int kSmallestLevel = 9;
 

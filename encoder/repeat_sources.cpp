@@ -95,7 +95,7 @@ void TRepeatSources::VisitCopies(size_t pos, const TRings& rings, size_t coded, 
     for (uint32_t at = Since(pos - 1).PreviousPair; at != kNone; at = Since(at).PreviousPair) {
       const uint32_t code = since - Since(at).Count + 1;
       if (code > lapNext) break;
-      visit(code, at + size_t{1});
+      if (!visit(code, at + size_t{1})) return;
     }
   }
   // Once the lap has gone round since FAt, the ring's own slots are out of reach.
@@ -105,7 +105,7 @@ void TRepeatSources::VisitCopies(size_t pos, const TRings& rings, size_t coded, 
   for (uint32_t slot = ring.Latest[FInput[pos]], above = ring.Next; slot < above;
        above = slot, slot = ring.Earlier[slot]) {
     const uint32_t code = since + (ring.Next - slot);
-    if (code > 1) visit(code, ring.Pos[slot] + size_t{1});
+    if (code > 1 && !visit(code, ring.Pos[slot] + size_t{1})) return;
   }
 }
 
@@ -116,7 +116,24 @@ void TRepeatSources::FindMatches(size_t pos, const TRings& rings, size_t coded,
   if (FInput[0] == FInput[pos]) matches.push_back({0, MatchLength(FInput, 0, pos)});
   VisitCopies(pos, rings, coded, [&](uint32_t code, size_t from) {
     matches.push_back({static_cast<uint8_t>(code), MatchLength(FInput, from, pos)});
+    return true;
   });
+}
+
+TMatch TRepeatSources::FindLongest(size_t pos, const TRings& rings, size_t coded) {
+  TMatch best;
+  if (pos == 0 || pos >= FInput.size()) return best;
+  const size_t limit = std::min<size_t>(kLongestRepeat, FInput.size() - pos);
+  // A copy can only beat the best so far if it agrees one byte past it, so that byte is
+  // tried first; the search ends once a copy reaches the limit.
+  auto consider = [&](uint32_t code, size_t from) {
+    if (FInput[from + best.Length] != FInput[pos + best.Length]) return true;
+    const uint32_t length = MatchLength(FInput, from, pos);
+    if (length > best.Length) best = {static_cast<uint8_t>(code), length};
+    return best.Length < limit;
+  };
+  if (consider(0, 0)) VisitCopies(pos, rings, coded, consider);
+  return best;
 }
 
 void TRepeatSources::FindUnbeaten(size_t pos, const TRings& rings, size_t coded,
@@ -135,14 +152,15 @@ void TRepeatSources::FindUnbeaten(size_t pos, const TRings& rings, size_t coded,
     const size_t covered = above == FStairs.begin() ? 0 : std::prev(above)->Copy.Length;
     // A copy that differs at the byte just past covered cannot reach further.
     if (covered > 0 && (covered >= limit || FInput[from + covered] != FInput[pos + covered])) {
-      return;
+      return true;
     }
     const TMatch copy{static_cast<uint8_t>(code), MatchLength(FInput, from, pos)};
-    if (copy.Length <= covered) return;
+    if (copy.Length <= covered) return true;
     // The costlier stairs that reach no further are beaten now.
     auto beaten = above;
     while (beaten != FStairs.end() && beaten->Copy.Length <= copy.Length) ++beaten;
     FStairs.insert(FStairs.erase(above, beaten), {cost, copy});
+    return true;
   });
   for (auto stair = FStairs.rbegin(); stair != FStairs.rend(); ++stair)
     matches.push_back(stair->Copy);

@@ -74,6 +74,10 @@ class TRepeatSources {
   // the decoder's after coded bytes of output, coded <= pos.
   void FindMatches(size_t pos, const TRings& rings, size_t coded, std::vector<TMatch>& matches);
 
+  // The longest of those copies, the lowest code among equals; a Length of 0 when there
+  // is none.
+  TMatch FindLongest(size_t pos, const TRings& rings, size_t coded);
+
   // Only the copies that a parse pricing offset codes by codeCosts can want: the copy of
   // code 0 first, then, of the other codes, those that no other copy beats, longest first.
   // A copy is beaten by one that costs less and reaches at least as far, or costs the same
@@ -108,7 +112,7 @@ class TRepeatSources {
   };
   const TSince& Since(size_t offset);
   // Calls visit(code, from) for each copy at pos that agrees for one byte, codes ascending,
-  // 0 left out.
+  // 0 left out, until visit returns false.
   template <typename TVisit>
   void VisitCopies(size_t pos, const TRings& rings, size_t coded, TVisit&& visit);
 

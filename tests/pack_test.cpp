@@ -10,6 +10,7 @@
 
 #include "encoder/output_echo.h"
 #include "encoder/range_encoder.h"
+#include "encoder/repeat_sources.h"
 #include "encoder/stream_packer.h"
 #include "engine/decompressor.h"
 #include "engine/stream_decode.h"
@@ -71,11 +72,13 @@ TEST(Pack, LongestRepeatPicksTheLongestCopyTheDecoderCanMake) {
            Case{"qxabxab", 5, 2, 2},    // after the previous 'x'
            Case{"aaaaaaaa", 2, 0, 6},   // code 0 beats the ring's code 2 on a tie
            Case{"abcdef", 3, 0, 0},     // nothing matches
+           Case{"xabzxaczxab", 9, 3, 2},  // a longer copy further back beats a nearer one
+           Case{"xazxazxa", 7, 2, 1},     // the nearer of two equal copies
        }) {
     const Bytes input = ToBytes(c.input);
     TStreamPacker packer;
     for (size_t i = 0; i < c.pos; ++i) packer.Literal(input[i]);
-    const TRepeatChoice choice = LongestRepeat(input, c.pos, packer);
+    const TMatch choice = TRepeatSources(input).FindLongest(c.pos, packer.Mirror().FPositions, c.pos);
     EXPECT_EQ(choice.Length, c.length) << c.input;
     if (c.length > 0) {
       EXPECT_EQ(choice.Code, c.code) << c.input;
