@@ -81,7 +81,7 @@ uint32_t TWeighedParser::ExpandFrom(size_t start, size_t offset) {
 
   // Steps go on only from positions inside the window; past it, a position matters only
   // as the window's end, which is where the longest copy of some position reaches.
-  const uint32_t inside = static_cast<uint32_t>(kWindow - 1 - offset);
+  const uint32_t inside = static_cast<uint32_t>(FWindow - 1 - offset);
   uint32_t longest = 0;
   TReach furthest;
   for (const TMatch& match : FMatches) longest = std::max(longest, match.Length);
@@ -115,13 +115,14 @@ uint32_t TWeighedParser::ExpandFrom(size_t start, size_t offset) {
 
 std::vector<TParseStep> TWeighedParser::PlanWindow(size_t pos, double& bits) {
   const size_t left = FInput.size() - pos;
-  const size_t horizon = std::min(FReach.size(), left + 1);
+  FWindow = WindowAt(pos);
+  const size_t horizon = std::min(FWindow + kLongestRepeat, left) + 1;
   std::fill_n(FReach.begin(), horizon, TReach{});
   FReach[0].Price = 0;
   // The window ends at the furthest position any step reaches, so that every way it
   // compares codes the same bytes; a long enough repeat ends it at once.
   size_t end = 0;
-  for (size_t offset = 0; offset < std::min(kWindow, left); ++offset) {
+  for (size_t offset = 0; offset < std::min(FWindow, left); ++offset) {
     if (FReach[offset].Price == kUncodable) continue;
     const uint32_t reach = ExpandFrom(pos, offset);
     if (reach >= kLongEnough) {
@@ -139,7 +140,11 @@ std::vector<TParseStep> TWeighedParser::PlanWindow(size_t pos, double& bits) {
 
 // Young models change fastest, so while little has been coded, less of a plan is.
 size_t TWeighedParser::Committed(size_t pos) {
-  return std::clamp(pos / 4, kYoungCommitted, kCommitted);
+  return std::clamp(pos / kYouthRatio, kYoungCommitted, kCommitted);
+}
+
+size_t TWeighedParser::WindowAt(size_t pos) {
+  return std::clamp(kWindowPerCommitted * Committed(pos), kShortestWindow, kWindow);
 }
 
 size_t TWeighedParser::Commit(size_t pos, const std::vector<TParseStep>& steps) {

@@ -25,8 +25,14 @@ class TWeighedParser {
   // How far a plan is coded before the next window is planned: the prices near a
   // window's end are the stalest, and its end is cut short.
   static constexpr size_t kCommitted = 192;
-  // ... and how far at the start of the input, where the models change fastest.
-  static constexpr size_t kYoungCommitted = 48;
+  // ... and how far at the start of the input, where the models change fastest: a plan
+  // made at pos codes one byte in kYouthRatio of what is coded, from kYoungCommitted up.
+  static constexpr size_t kYoungCommitted = 8;
+  static constexpr size_t kYouthRatio = 32;
+  // A window looks at most this many times as far as its plan is coded, and at least
+  // kShortestWindow positions: what a young plan does not code is not worth planning.
+  static constexpr size_t kWindowPerCommitted = 4;
+  static constexpr size_t kShortestWindow = 64;
 
   TWeighedParser(TInput input, TStreamPacker& packer);
 
@@ -66,10 +72,13 @@ class TWeighedParser {
   size_t Commit(size_t pos, const std::vector<TParseStep>& steps);
   // How much of a plan made at pos is coded.
   static size_t Committed(size_t pos);
+  // How many positions a window planned at pos looks at.
+  static size_t WindowAt(size_t pos);
 
   TInput FInput;
   TStreamPacker& FPacker;
   TRepeatSources FSources;
+  size_t FWindow = kWindow;    // the current window's WindowAt
   std::vector<TReach> FReach;  // by offset from the window's start
   std::vector<TMatch> FMatches;
   TCostArray FRootCosts;
