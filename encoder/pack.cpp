@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "encoder/budget_prices.h"
 #include "encoder/refusal_recovery.h"
 #include "encoder/repeat_sources.h"
 #include "encoder/stream_packer.h"
@@ -14,8 +15,8 @@ namespace lumera {
 namespace {
 
 // The greedy parse: at each position the longest repeat, when it costs less than the
-// literals it replaces would at their running average.
-void PackGreedy(TInput input, TStreamPacker& packer) {
+// literals it replaces would at their running average, its budgets' price included.
+void PackGreedy(TInput input, TStreamPacker& packer, TBudgetPrices budget) {
   TRepeatSources sources(input);
   double literalBits = 8.0;
   size_t pos = 0;
@@ -26,8 +27,8 @@ void PackGreedy(TInput input, TStreamPacker& packer) {
     }
     const TMatch repeat = sources.FindLongest(pos, packer.Mirror().FPositions, pos);
     try {
-      if (repeat.Length > 1 &&
-          packer.RepeatCost(repeat.Code, repeat.Length) < repeat.Length * literalBits) {
+      if (repeat.Length > 1 && packer.RepeatCost(repeat.Code, repeat.Length) + budget.Repeat() <
+                                   repeat.Length * literalBits) {
         packer.Repeat(repeat.Code, repeat.Length);
       } else {
         literalBits = 0.9 * literalBits + 0.1 * packer.Literal(input[pos]);
@@ -39,21 +40,30 @@ void PackGreedy(TInput input, TStreamPacker& packer) {
   }
 }
 
+std::vector<uint8_t> PackPriced(TInput input, int level, TBudgetPrices budget) {
+  TStreamPacker packer(input);
+  packer.SetUndoLimit(kMostTakenBack);
+  if (level == kFastestLevel) {
+    PackGreedy(input, packer, budget);
+  } else {
+    TWeighedParser(input, packer, budget).Run();
+  }
+  EndWithBackUp(input, packer);
+  return packer.Finish();
+}
+
 }  // namespace
 
 std::vector<uint8_t> Pack(TInput input, int level) {
   if (level < kFastestLevel || level > kSmallestLevel) {
     throw Exception("The packing level must be 1 to 9, not " + std::to_string(level) + ".");
   }
-  TStreamPacker packer(input);
-  packer.SetUndoLimit(kMostTakenBack);
-  if (level == kFastestLevel) {
-    PackGreedy(input, packer);
-  } else {
-    TWeighedParser(input, packer).Run();
+  try {
+    return PackPriced(input, level, {});
+  } catch (const ETooLarge& free) {
+    return PackAtLowestPrice([&](TBudgetPrices budget) { return PackPriced(input, level, budget); },
+                             free);
   }
-  EndWithBackUp(input, packer);
-  return packer.Finish();
 }
 
 }  // namespace lumera

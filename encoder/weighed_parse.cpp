@@ -9,8 +9,12 @@
 
 namespace lumera {
 
-TWeighedParser::TWeighedParser(TInput input, TStreamPacker& packer)
-    : FInput(input), FPacker(packer), FSources(input), FReach(kWindow + kLongestRepeat + 1) {}
+TWeighedParser::TWeighedParser(TInput input, TStreamPacker& packer, TBudgetPrices budget)
+    : FInput(input),
+      FPacker(packer),
+      FBudget(budget),
+      FSources(input),
+      FReach(kWindow + kLongestRepeat + 1) {}
 
 void TWeighedParser::Run() {
   size_t pos = 0;
@@ -32,7 +36,9 @@ TWeighedParser::TLiteralPrices TWeighedParser::PricesAt(size_t pos) {
   const TDic& root = *FPacker.Mirror().FDictionary->FRoot;
   const TCostArray::TCosts& rootCosts = FRootCosts.For(root);
   const TDic& node = FPacker.ContextAt(FInput, pos);
-  if (&node == &root) return {rootCosts[byte], rootCosts[kEscape]};
+  if (&node == &root) {
+    return {rootCosts[byte] + FBudget.RootLiteral(), rootCosts[kEscape] + FBudget.Repeat()};
+  }
   uint16_t byteWeight = 0;
   uint16_t escapeWeight = 0;
   for (int32_t i = 0; i < node.FCount; ++i) {
@@ -41,9 +47,9 @@ TWeighedParser::TLiteralPrices TWeighedParser::PricesAt(size_t pos) {
     if (entry.Symbol() == kEscapeSymbol) escapeWeight = entry.Weight();
   }
   const float escape = EntryCost(escapeWeight, node.FTotal);
-  const float literal =
-      byteWeight != 0 ? EntryCost(byteWeight, node.FTotal) : escape + rootCosts[byte];
-  return {literal, escape + rootCosts[kEscape]};
+  const float literal = byteWeight != 0 ? EntryCost(byteWeight, node.FTotal)
+                                        : escape + rootCosts[byte] + FBudget.RootLiteral();
+  return {literal, escape + rootCosts[kEscape] + FBudget.Repeat()};
 }
 
 const TCostArray::TCosts& TWeighedParser::CodeCosts() {

@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "encoder/budget_prices.h"
 #include "encoder/coding_cost.h"
 #include "encoder/refusal_recovery.h"
 #include "encoder/repeat_sources.h"
@@ -34,7 +35,7 @@ class TWeighedParser {
   static constexpr size_t kWindowPerCommitted = 4;
   static constexpr size_t kShortestWindow = 64;
 
-  TWeighedParser(TInput input, TStreamPacker& packer);
+  TWeighedParser(TInput input, TStreamPacker& packer, TBudgetPrices budget = {});
 
   // Codes the whole input; the caller adds the end marker.
   void Run();
@@ -54,7 +55,8 @@ class TWeighedParser {
     TParseStep Last;
   };
 
-  // What a literal and the escapes before a repeat cost at pos.
+  // What a literal and the escapes before a repeat cost at pos, the budgets' prices
+  // included.
   struct TLiteralPrices {
     float Literal = kUncodable;
     float EscapeToMatch = kUncodable;
@@ -77,6 +79,7 @@ class TWeighedParser {
 
   TInput FInput;
   TStreamPacker& FPacker;
+  TBudgetPrices FBudget;
   TRepeatSources FSources;
   size_t FWindow = kWindow;    // the current window's WindowAt
   std::vector<TReach> FReach;  // by offset from the window's start

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -153,6 +154,31 @@ std::vector<TMatch> Unbeaten(const std::vector<TMatch>& copies, const TCostArray
   return kept;
 }
 
+// A price on the budgets makes the parse spend fewer units of them: fewer repeats, each
+// of which takes one of the offset-code table's total, the higher the price. Words drawn
+// at random make many short repeats that are barely worth their bits.
+TEST(WeighedParse, APriceOnTheBudgetsCodesFewerRepeats) {
+  const char* const words[] = {"alpha", "beta", "gamma", "delta",  "epsilon", "zeta", "eta",
+                               "theta", "iota", "kappa", "lambda", "mu",      "nu",   "xi"};
+  std::string text;
+  uint32_t seed = 7;
+  for (int i = 0; i < 600; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    text += words[(seed >> 16) % std::size(words)] + std::string(" ");
+  }
+  const Bytes input = ToBytes(text);
+  uint32_t lastTotal = UINT32_MAX;
+  for (float unit : {0.0f, 2.0f, 8.0f}) {
+    TStreamPacker packer(input);
+    TWeighedParser(input, packer, {unit}).Run();
+    packer.EndMarker();
+    const uint32_t total = packer.Mirror().FMatchDic->FTotal;
+    EXPECT_LT(total, lastTotal) << "at " << unit << " bits a unit";
+    lastTotal = total;
+    EXPECT_EQ(DecodeStream(packer.Finish()).Output, input) << "at " << unit << " bits a unit";
+  }
+}
+
 // The offset codes read off the input must be the ones the decoder's rings give, also
 // once a value's ring has gone round (more than 256 occurrences), when the search looks
 // ahead of the coded position by any distance, and after the packer took events back;
@@ -166,9 +192,9 @@ TEST(WeighedParse, RepeatSourcesAgreeWithTheDecodersRings) {
     size_t Back;   // how many events the coder takes back at each eighth position
   };
   const std::string tags = "<a><b>x</b><b>y</b></a><a><b>x</b></a>";
-  for (const TCase& c : {TCase{"abracadabra, abracadabra!", 0, 0}, TCase{laps, 0, 0},
-                         TCase{laps, 7, 0}, TCase{laps, 290, 0}, TCase{laps, 3, 5},
-                         TCase{tags, 0, 0}, TCase{tags, 9, 2}}) {
+  for (const TCase& c :
+       {TCase{"abracadabra, abracadabra!", 0, 0}, TCase{laps, 0, 0}, TCase{laps, 7, 0},
+        TCase{laps, 290, 0}, TCase{laps, 3, 5}, TCase{tags, 0, 0}, TCase{tags, 9, 2}}) {
     const Bytes input = ToBytes(c.Text);
     TRepeatSources sources(input);
     TStreamPacker packer;   // at each position
@@ -253,7 +279,7 @@ TEST(WeighedParse, TakingEventsBackLeavesTheStreamAsIfNeverCoded) {
   struct TCase {
     const char* Name;
     std::vector<TStep> Before;
-    std::vector<TStep> Again;   // coded, taken back with the detour, and coded again
+    std::vector<TStep> Again;  // coded, taken back with the detour, and coded again
     std::vector<TStep> Detour;
   };
   std::vector<TStep> copies = literals("abcab");
