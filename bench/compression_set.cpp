@@ -2,8 +2,10 @@
 // packages iso-codes and xkb-data, regular and non-empty, one of each set of identical
 // files. Level 9's sizes before its windows grew stand beside today's, and gzip -9,
 // bzip2 -9 and xz -9 beside them; a tool that is not installed shows as "-". Every stream
-// is decoded back through lumera-pack -d and compared with its file. Then the peak
-// memory of lumera-pack and of the Python module's compress on large inputs.
+// is decoded back through lumera-pack -d and compared with its file. Speeds are taken over
+// the files level 9 carried before (a file the free parse refuses is packed once more per
+// price tried, and its times are shown on their own). Then the peak memory of lumera-pack
+// and of the Python module's compress on large inputs.
 //
 // Exits with status 1 when a stream does not decode to its file or a target is missed:
 // level 9 at least 6 % smaller than level 1 (geometric mean of the size ratios) and never
@@ -193,8 +195,9 @@ bool PeakWithin(const std::string& what, const std::string& program,
   const auto run = lumera::testing::RunChild(program, args, dir, options);
   const long limit = 2 * static_cast<long>(inputBytes) + kMemoryAllowance;
   const bool met = run.Status == 0 && run.PeakBytes <= limit;
-  std::printf("| %s | %zu | %.1f | %.1f | %s |\n", what.c_str(), inputBytes, run.PeakBytes / 1048576.0,
-              limit / 1048576.0, run.Status == 0 ? Verdict(met) : "FAILED");
+  std::printf("| %s | %zu | %.1f | %.1f | %s |\n", what.c_str(), inputBytes,
+              run.PeakBytes / 1048576.0, limit / 1048576.0,
+              run.Status == 0 ? Verdict(met) : "FAILED");
   return met;
 }
 
@@ -206,9 +209,11 @@ bool MemoryWithinTargets(const TFile& largest) {
   bool met = true;
   for (const char* level : {"-1", "-9"}) {
     met = PeakWithin(std::string("lumera-pack ") + level + " on zero bytes", LUMERA_PACK,
-                     {level, "-c", "zeros"}, zeros, dir) && met;
+                     {level, "-c", "zeros"}, zeros, dir) &&
+          met;
     met = PeakWithin(std::string("lumera-pack ") + level + " on " + largest.Name, LUMERA_PACK,
-                     {level, "-c", largest.Path.string()}, largest.Content.size(), dir) && met;
+                     {level, "-c", largest.Path.string()}, largest.Content.size(), dir) &&
+          met;
   }
 #ifdef LUMERA_PYTHON_DIR
   const size_t python = size_t{50} << 20;
@@ -234,7 +239,8 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  std::printf("sizes in bytes; -9 before: level 9 before its windows grew (bench/level9_before.h)\n\n");
+  std::printf(
+      "sizes in bytes; -9 before: level 9 before its windows grew (bench/level9_before.h)\n\n");
   std::printf("| file | size | -1 | -9 before | -9 | gzip -9 | bzip2 -9 | xz -9 |\n");
   std::printf("|---|---|---|---|---|---|---|---|\n");
   TLevelTotals fastest, smallest;
@@ -246,8 +252,13 @@ int main(int argc, char** argv) {
   for (const TFile& file : files) {
     const TPacked one = PackTimed(file.Content, lumera::kFastestLevel);
     const TPacked nine = PackTimed(file.Content, lumera::kSmallestLevel);
-    fastest.Add(file, one);
-    smallest.Add(file, nine);
+    // Speeds are compared over the files that were carried before the budgets were priced:
+    // a file refused by the free parse is packed again, once for each price tried.
+    const bool carriedBefore = SizeBefore(file.Name).has_value();
+    if (carriedBefore) {
+      fastest.Add(file, one);
+      smallest.Add(file, nine);
+    }
     exact = exact && one.Exact && nine.Exact;
     std::vector<std::optional<size_t>> row{one.Size, SizeBefore(file.Name), nine.Size};
     for (const char* tool : kOthers) row.push_back(OtherSize(tool, file.Path.string()));
@@ -268,6 +279,11 @@ int main(int argc, char** argv) {
     for (const TPacked* packed : {&one, &nine}) {
       if (!packed->Refusal.empty()) std::printf("  refused: %s\n", packed->Refusal.c_str());
     }
+    if (!carriedBefore && (one.Size || nine.Size)) {
+      std::printf(
+          "  refused before, packed again with prices on the budgets: -1 %.1f s, -9 %.1f s\n",
+          one.Seconds, nine.Seconds);
+    }
   }
   if (means.Files > 0) {
     std::printf("| geometric mean of %d files | |", means.Files);
@@ -276,7 +292,8 @@ int main(int argc, char** argv) {
   }
 
   const double meanRatio = compared > 0 ? std::exp(logRatios / compared) : 1;
-  std::printf("\nspeed: -1 %.2f MB/s, -9 %.2f MB/s\n", fastest.MBps(), smallest.MBps());
+  std::printf("\nspeed over the files carried before: -1 %.2f MB/s, -9 %.2f MB/s\n", fastest.MBps(),
+              smallest.MBps());
   std::printf("largest file carried: -1 %s (%zu bytes), -9 %s (%zu bytes)\n",
               fastest.Largest.c_str(), fastest.LargestSize, smallest.Largest.c_str(),
               smallest.LargestSize);
