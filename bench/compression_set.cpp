@@ -147,10 +147,13 @@ struct TLevelTotals {
   std::string Largest = "none";
   size_t LargestSize = 0;
 
-  void Add(const TFile& file, const TPacked& packed) {
+  // timed: whether the file counts towards the speed.
+  void Add(const TFile& file, const TPacked& packed, bool timed) {
     if (!packed.Size) return;
-    Bytes += static_cast<double>(file.Content.size());
-    Seconds += packed.Seconds;
+    if (timed) {
+      Bytes += static_cast<double>(file.Content.size());
+      Seconds += packed.Seconds;
+    }
     if (file.Content.size() > LargestSize) {
       LargestSize = file.Content.size();
       Largest = file.Name;
@@ -255,10 +258,8 @@ int main(int argc, char** argv) {
     // Speeds are compared over the files that were carried before the budgets were priced:
     // a file refused by the free parse is packed again, once for each price tried.
     const bool carriedBefore = SizeBefore(file.Name).has_value();
-    if (carriedBefore) {
-      fastest.Add(file, one);
-      smallest.Add(file, nine);
-    }
+    fastest.Add(file, one, carriedBefore);
+    smallest.Add(file, nine, carriedBefore);
     exact = exact && one.Exact && nine.Exact;
     std::vector<std::optional<size_t>> row{one.Size, SizeBefore(file.Name), nine.Size};
     for (const char* tool : kOthers) row.push_back(OtherSize(tool, file.Path.string()));
