@@ -162,8 +162,9 @@ void TRepeatSources::FindUnbeaten(size_t pos, const TRings& rings, size_t coded,
     FStairs.insert(FStairs.erase(above, beaten), {cost, copy});
     return true;
   });
-  for (auto stair = FStairs.rbegin(); stair != FStairs.rend(); ++stair)
+  for (auto stair = FStairs.rbegin(); stair != FStairs.rend(); ++stair) {
     matches.push_back(stair->Copy);
+  }
 }
 
 }  // namespace lumera

@@ -94,8 +94,9 @@ uint32_t TWeighedParser::ExpandFrom(size_t start, size_t offset) {
   for (const TMatch& match : FMatches) {
     const float whole =
         base + codes[match.Code] + (match.Code == 0 ? lengths0 : lengths)[match.Length];
-    if (match.Length == longest && whole < furthest.Price)
+    if (match.Length == longest && whole < furthest.Price) {
       furthest = {whole, {match.Code, longest}};
+    }
   }
   auto copy = FMatches.begin();
   if (copy->Code == 0) {
