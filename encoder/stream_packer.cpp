@@ -152,22 +152,16 @@ void TStreamPacker::NoteLiteral(const TEvent& event, uint8_t byte) {
   }
 }
 
-// The ring slots a copy will fill: its bytes are read ahead, each ring's Next moved along
-// while its slots are noted, then put back for the copy itself.
-void TStreamPacker::NoteCopy(uint32_t length) {
+// The bytes a copy from the resolved start writes, as the decoder reads them back: off the
+// output, and where the copy overlaps its own output, off what it has just written.
+std::vector<uint8_t> TStreamPacker::CopiedBytes(uint32_t length) const {
   const std::span<const uint8_t> out = FOutput.Bytes();
   const size_t from = static_cast<size_t>(FMirror->FRepeatPos);
   std::vector<uint8_t> bytes(length);
   for (size_t i = 0; i < length; ++i) {
     bytes[i] = from + i < out.size() ? out[from + i] : bytes[from + i - out.size()];
-    TBytePositions& ring = FMirror->FPositions[bytes[i]];
-    FJournal.NoteRing(ring);
-    ring.Next = (ring.Next + 1) & 255;
   }
-  for (size_t i = length; i-- > 0;) {
-    TBytePositions& ring = FMirror->FPositions[bytes[i]];
-    ring.Next = (ring.Next - 1) & 255;
-  }
+  return bytes;
 }
 
 void TStreamPacker::TakeBack() {
@@ -203,8 +197,13 @@ void TStreamPacker::Repeat(uint8_t code, uint32_t length) {
     return;
   }
   if (length == 0) return;
-  NoteCopy(length);
-  FMirror->CopyRepeat();
+  // The decoder's copy, without reading each byte back through the output stream; each
+  // byte fills a slot of its value's ring, noted first.
+  for (uint8_t byte : CopiedBytes(length)) {
+    FJournal.NoteRing(FMirror->FPositions[byte]);
+    FMirror->PutByte(byte);
+  }
+  FMirror->FRepeatLen = 0;
 }
 
 void TStreamPacker::EndMarker() {

@@ -124,7 +124,8 @@ class TStreamPacker {
   // Codes the event's steps, noting first what they change.
   void Encode(const TEvent& event);
   void NoteLiteral(const TEvent& event, uint8_t byte);
-  void NoteCopy(uint32_t length);
+  // The bytes a copy of length bytes from the resolved start writes.
+  std::vector<uint8_t> CopiedBytes(uint32_t length) const;
   static double Cost(const TEvent& event);
   TDic& LengthTable(uint8_t code) const;
   void RequireUsable() const;
