@@ -25,8 +25,7 @@ constexpr uint32_t kLengthsTried = 3;
 // fits or the ways allowed are used up; what it coded without success it takes back.
 class TTailSearch {
  public:
-  TTailSearch(TInput input, TStreamPacker& packer,
-              const std::function<bool()>& code, size_t target)
+  TTailSearch(TInput input, TStreamPacker& packer, const std::function<bool()>& code, size_t target)
       : FInput(input), FPacker(packer), FCode(code), FTarget(target) {}
 
   bool Run(int ways) {
@@ -58,37 +57,34 @@ class TTailSearch {
   int FWaysLeft = 0;
 };
 
-// Runs code; when it raises ETooLarge, backs up until it does not, and raises that first
-// refusal again when no way was found.
-void WithBackUp(TInput input, TStreamPacker& packer,
-                const std::function<void()>& code) {
+// Runs code; when it raises ETooLarge, backs up until attempt, which codes the same and
+// returns false where code raises, succeeds, and raises that first refusal again when no
+// way was found.
+void WithBackUp(TInput input, TStreamPacker& packer, const std::function<void()>& code,
+                const std::function<bool()>& attempt) {
   try {
     code();
   } catch (const ETooLarge&) {
-    const std::function<bool()> attempt = [&code] {
-      try {
-        code();
-      } catch (const ETooLarge&) {
-        return false;
-      }
-      return true;
-    };
     if (!CodeWithBackUp(input, packer, attempt)) throw;
   }
+}
+
+// CodeCheapestChoice, returning false where it raises.
+bool TryCheapestChoice(TInput input, TStreamPacker& packer) {
+  const size_t pos = packer.OutputSize();
+  for (const TParseStep& step : ChoicesByPrice(input, kLongestRepeat, packer)) {
+    if (TryStep(packer, input, pos, step)) return true;
+  }
+  return false;
 }
 
 }  // namespace
 
 bool TryStep(TStreamPacker& packer, TInput input, size_t pos, TParseStep step) {
-  try {
-    if (step.IsLiteral()) {
-      packer.Literal(input[pos]);
-    } else {
-      packer.Repeat(static_cast<uint8_t>(step.Code), step.Length);
-    }
-  } catch (const ETooLarge&) {
-    return false;
-  }
+  const bool coded = step.IsLiteral()
+                         ? packer.TryLiteral(input[pos])
+                         : packer.TryRepeat(static_cast<uint8_t>(step.Code), step.Length);
+  if (!coded) return false;
   if (packer.OutputSize() != pos + step.Length) {
     throw std::logic_error("the parse chose a copy that the decoder refuses");
   }
@@ -99,14 +95,26 @@ std::vector<TParseStep> ChoicesByPrice(TInput input, size_t limit, TStreamPacker
   const size_t pos = packer.OutputSize();
   std::vector<std::pair<double, TParseStep>> priced;
   priced.push_back({packer.LiteralCost(input[pos]), TParseStep{}});
-  for (const TMatch& match : RingMatches(input, pos, packer.Mirror().FPositions)) {
+  // A repeat's cost, as RepeatCost gives it, from one scan of each table.
+  const double escapes = packer.EscapesCost();
+  const TDecompressor& mirror = packer.Mirror();
+  TCostArray codes;
+  TCostArray lengths;
+  TCostArray lengths0;
+  auto repeatCost = [&](int code, uint32_t length) {
+    const float lengthCost =
+        code == 0 ? lengths0.For(*mirror.FLenDic0)[length] : lengths.For(*mirror.FLenDic)[length];
+    return escapes + codes.For(*mirror.FMatchDic)[code] + lengthCost;
+  };
+  for (const TMatch& match : RingMatches(input, pos, mirror.FPositions)) {
     // The longest copies and the shortest: each length changes the range differently.
     const uint32_t longest = static_cast<uint32_t>(std::min<size_t>(match.Length, limit));
     for (uint32_t length = longest; length >= 1 && length + kLengthsTried > longest; --length) {
-      priced.push_back({packer.RepeatCost(match.Code, length), {match.Code, length}});
+      priced.push_back({repeatCost(match.Code, length), {match.Code, length}});
     }
-    for (uint32_t length = 1; length <= kLengthsTried && length + kLengthsTried <= longest; ++length) {
-      priced.push_back({packer.RepeatCost(match.Code, length), {match.Code, length}});
+    for (uint32_t length = 1; length <= kLengthsTried && length + kLengthsTried <= longest;
+         ++length) {
+      priced.push_back({repeatCost(match.Code, length), {match.Code, length}});
     }
   }
   std::stable_sort(priced.begin(), priced.end(),
@@ -117,20 +125,19 @@ std::vector<TParseStep> ChoicesByPrice(TInput input, size_t limit, TStreamPacker
 }
 
 void CodeCheapestChoice(TInput input, TStreamPacker& packer) {
-  const size_t pos = packer.OutputSize();
-  for (const TParseStep& step : ChoicesByPrice(input, kLongestRepeat, packer)) {
-    if (TryStep(packer, input, pos, step)) return;
-  }
-  // Nothing fits: the literal says why.
-  packer.Literal(input[pos]);
+  // When nothing fits, the literal says why.
+  if (!TryCheapestChoice(input, packer)) packer.Literal(input[packer.OutputSize()]);
 }
 
 void CodeAnyChoice(TInput input, TStreamPacker& packer) {
-  WithBackUp(input, packer, [&] { CodeCheapestChoice(input, packer); });
+  WithBackUp(
+      input, packer, [&] { CodeCheapestChoice(input, packer); },
+      [&] { return TryCheapestChoice(input, packer); });
 }
 
 void EndWithBackUp(TInput input, TStreamPacker& packer) {
-  WithBackUp(input, packer, [&packer] { packer.EndMarker(); });
+  WithBackUp(
+      input, packer, [&packer] { packer.EndMarker(); }, [&packer] { return packer.TryEnd(); });
 }
 
 bool RootEscapeShort(const TStreamPacker& packer) {
@@ -147,8 +154,7 @@ bool WidenRootEscape(TInput input, TStreamPacker& packer) {
   return false;
 }
 
-bool CodeWithBackUp(TInput input, TStreamPacker& packer,
-                    const std::function<bool()>& code) {
+bool CodeWithBackUp(TInput input, TStreamPacker& packer, const std::function<bool()>& code) {
   if (code()) return true;
   TTailSearch search(input, packer, code, packer.OutputSize());
   // Room to code the taken-back bytes in many more events than they took.

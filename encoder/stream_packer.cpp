@@ -98,8 +98,8 @@ const char* TStreamPacker::Refusal(const TEvent& event) const {
   return nullptr;
 }
 
-void TStreamPacker::Encode(const TEvent& event) {
-  if (const char* reason = Refusal(event)) throw ETooLarge(reason, OutputSize());
+const char* TStreamPacker::Encode(const TEvent& event) {
+  if (const char* reason = Refusal(event)) return reason;
   FJournal.Open();
   FMarks.push_back({FEncoder.Save(), FMirror->FHist, FMirror->FHistIdx, OutputSize(), FRefused});
   if (FMarks.size() > FJournal.Limit()) FMarks.pop_front();
@@ -111,6 +111,11 @@ void TStreamPacker::Encode(const TEvent& event) {
     FEncoder.Encode(lowWeight, step.Weight, step.Table->FTotal);
     step.Table->Hit(step.Index);
   }
+  return nullptr;
+}
+
+void TStreamPacker::Raise(const char* refusal) const {
+  if (refusal != nullptr) throw ETooLarge(refusal, OutputSize());
 }
 
 double TStreamPacker::Cost(const TEvent& event) {
@@ -130,17 +135,28 @@ void TStreamPacker::RequireUsable() const {
 }
 
 double TStreamPacker::Literal(uint8_t byte) {
+  double bits = 0;
+  Raise(CodeLiteral(byte, bits));
+  return bits;
+}
+
+bool TStreamPacker::TryLiteral(uint8_t byte) {
+  double bits = 0;
+  return CodeLiteral(byte, bits) == nullptr;
+}
+
+const char* TStreamPacker::CodeLiteral(uint8_t byte, double& bits) {
   RequireUsable();
   const TEvent event = LiteralEvent(byte);
-  const double bits = Cost(event);
-  Encode(event);
+  bits = Cost(event);
+  if (const char* refusal = Encode(event)) return refusal;
   NoteLiteral(event, byte);
   const uint32_t tables = FMirror->FDictionary->FCount;
   FMirror->ApplyLiteral(*event.Node, byte, event.Escaped);
   if (FMirror->FDictionary->FCount != tables) {
     FJournal.NoteSpawn(FMirror->LinkTo(static_cast<uint16_t>(tables)), *FMirror->FDictionary);
   }
-  return bits;
+  return nullptr;
 }
 
 // What ApplyLiteral changes: the appended entry, the byte's ring slot and the hit count.
@@ -188,15 +204,23 @@ std::vector<uint8_t> TStreamPacker::Output() const {
 }
 
 void TStreamPacker::Repeat(uint8_t code, uint32_t length) {
+  Raise(CodeRepeat(code, length));
+}
+
+bool TStreamPacker::TryRepeat(uint8_t code, uint32_t length) {
+  return CodeRepeat(code, length) == nullptr;
+}
+
+const char* TStreamPacker::CodeRepeat(uint8_t code, uint32_t length) {
   RequireUsable();
-  Encode(RepeatEvent(code, length));
+  if (const char* refusal = Encode(RepeatEvent(code, length))) return refusal;
   try {
     FMirror->StartRepeat(code, length);
   } catch (const Exception&) {
     FRefused = true;
-    return;
+    return nullptr;
   }
-  if (length == 0) return;
+  if (length == 0) return nullptr;
   // The decoder's copy, without reading each byte back through the output stream; each
   // byte fills a slot of its value's ring, noted first.
   for (uint8_t byte : CopiedBytes(length)) {
@@ -204,11 +228,17 @@ void TStreamPacker::Repeat(uint8_t code, uint32_t length) {
     FMirror->PutByte(byte);
   }
   FMirror->FRepeatLen = 0;
+  return nullptr;
 }
 
 void TStreamPacker::EndMarker() {
   RequireUsable();
-  Encode(EndEvent());
+  Raise(Encode(EndEvent()));
+}
+
+bool TStreamPacker::TryEnd() {
+  RequireUsable();
+  return Encode(EndEvent()) == nullptr;
 }
 
 std::vector<uint8_t> TStreamPacker::Finish(const std::vector<uint8_t>& trailing) const {
@@ -231,6 +261,12 @@ double TStreamPacker::LiteralCost(uint8_t byte) {
 
 double TStreamPacker::RepeatCost(uint8_t code, uint32_t length) {
   return Cost(RepeatEvent(code, length));
+}
+
+double TStreamPacker::EscapesCost() {
+  TEvent event;
+  AddEscapesToMatch(event);
+  return Cost(event);
 }
 
 const TDic& TStreamPacker::ContextAt(std::span<const uint8_t> text, size_t pos) const {

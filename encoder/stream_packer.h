@@ -61,6 +61,11 @@ class TStreamPacker {
   // Finish may follow.
   void Repeat(uint8_t code, uint32_t length);
   void EndMarker();
+  // The same, but false instead of ETooLarge: for searches that try many ways, where
+  // most are refused.
+  bool TryLiteral(uint8_t byte);
+  bool TryRepeat(uint8_t code, uint32_t length);
+  bool TryEnd();
   // The stream, followed by trailing bytes that the decoder never reads as bits.
   std::vector<uint8_t> Finish(const std::vector<uint8_t>& trailing = {}) const;
 
@@ -88,6 +93,8 @@ class TStreamPacker {
   // included: the sum of log2(total / weight) over its steps.
   double LiteralCost(uint8_t byte);
   double RepeatCost(uint8_t code, uint32_t length);
+  // The part of every repeat's cost before its offset code: the escapes to the match table.
+  double EscapesCost();
 
  private:
   // One decoding step of an event: the table, and where the symbol stands in it.
@@ -121,8 +128,14 @@ class TStreamPacker {
   static void AddStep(TEvent& event, TDic& table, uint16_t symbol);
   // nullptr when every step has a share; otherwise the reason it cannot be coded.
   const char* Refusal(const TEvent& event) const;
-  // Codes the event's steps, noting first what they change.
-  void Encode(const TEvent& event);
+  // Codes the event's steps, noting first what they change; or returns why it cannot be
+  // coded, with nothing coded.
+  const char* Encode(const TEvent& event);
+  // Literal and Repeat, returning the refusal instead of raising it.
+  const char* CodeLiteral(uint8_t byte, double& bits);
+  const char* CodeRepeat(uint8_t code, uint32_t length);
+  // Raises ETooLarge for a refusal, nothing for nullptr.
+  void Raise(const char* refusal) const;
   void NoteLiteral(const TEvent& event, uint8_t byte);
   // The bytes a copy of length bytes from the resolved start writes.
   std::vector<uint8_t> CopiedBytes(uint32_t length) const;
