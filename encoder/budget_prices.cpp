@@ -2,7 +2,16 @@
 
 #include <cmath>
 
+#include "encoder/coding_cost.h"
+
 namespace lumera {
+
+float FullTablePrice(uint32_t total) {
+  if (total <= kFullTableOnset) return 0;
+  if (total >= 0x10000) return kUncodable;
+  return kFullTableBits * static_cast<float>(total - kFullTableOnset) /
+         static_cast<float>(0x10000 - total);
+}
 
 std::vector<uint8_t> PackAtLowestPrice(
     const std::function<std::vector<uint8_t>(TBudgetPrices)>& pack, const ETooLarge& free) {

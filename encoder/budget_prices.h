@@ -40,6 +40,17 @@ struct TBudgetPrices {
   float RootLiteral() const { return Unit; }
 };
 
+// A third limit is each table's own total: every literal adds one to the total of the
+// table it is coded in (an escaped one to its context's and the root's), and at 0x10000
+// nothing more fits. A context table gets near there only on long runs of one kind, such
+// as the zero bytes of an executable. So from kFullTableOnset on, a literal coded in a
+// context table is charged kFullTableBits times the ratio of the total past the onset to
+// what is left below 0x10000 (8 bits halfway, thousands at the end), and the parse turns
+// to repeats before the table is full. No text below the onset is changed.
+inline constexpr uint32_t kFullTableOnset = 0xC000;
+inline constexpr float kFullTableBits = 8;
+float FullTablePrice(uint32_t total);
+
 // After the free parse was refused with free: packs at the first price, then at each price
 // kPriceStep times higher until the input is carried, and then tries the price halfway
 // between (on a log scale) that one and the last refused one too. Gives up when

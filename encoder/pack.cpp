@@ -15,7 +15,8 @@ namespace lumera {
 namespace {
 
 // The greedy parse: at each position the longest repeat, when it costs less than the
-// literals it replaces would at their running average, its budgets' price included.
+// literals it replaces would at their running average, its budgets' price included, and
+// the price of the first literal's table when that is nearly full.
 void PackGreedy(TInput input, TStreamPacker& packer, TBudgetPrices budget) {
   TRepeatSources sources(input);
   double literalBits = 8.0;
@@ -27,8 +28,9 @@ void PackGreedy(TInput input, TStreamPacker& packer, TBudgetPrices budget) {
     }
     const TMatch repeat = sources.FindLongest(pos, packer.Mirror().FPositions, pos);
     try {
-      if (repeat.Length > 1 && packer.RepeatCost(repeat.Code, repeat.Length) + budget.Repeat() <
-                                   repeat.Length * literalBits) {
+      if (repeat.Length > 1 &&
+          packer.RepeatCost(repeat.Code, repeat.Length) + budget.Repeat() <
+              repeat.Length * literalBits + FullTablePrice(packer.ContextAt(input, pos).FTotal)) {
         packer.Repeat(repeat.Code, repeat.Length);
       } else {
         literalBits = 0.9 * literalBits + 0.1 * packer.Literal(input[pos]);

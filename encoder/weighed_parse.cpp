@@ -47,8 +47,9 @@ TWeighedParser::TLiteralPrices TWeighedParser::PricesAt(size_t pos) {
     if (entry.Symbol() == kEscapeSymbol) escapeWeight = entry.Weight();
   }
   const float escape = EntryCost(escapeWeight, node.FTotal);
-  const float literal = byteWeight != 0 ? EntryCost(byteWeight, node.FTotal)
-                                        : escape + rootCosts[byte] + FBudget.RootLiteral();
+  const float literal = FullTablePrice(node.FTotal) +
+                        (byteWeight != 0 ? EntryCost(byteWeight, node.FTotal)
+                                         : escape + rootCosts[byte] + FBudget.RootLiteral());
   return {literal, escape + rootCosts[kEscape] + FBudget.Repeat()};
 }
 

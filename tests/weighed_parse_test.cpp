@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "encoder/budget_prices.h"
 #include "encoder/pack.h"
 #include "encoder/refusal_recovery.h"
 #include "encoder/repeat_sources.h"
@@ -177,6 +178,27 @@ TEST(WeighedParse, APriceOnTheBudgetsCodesFewerRepeats) {
     lastTotal = total;
     EXPECT_EQ(DecodeStream(packer.Finish()).Output, input) << "at " << unit << " bits a unit";
   }
+}
+
+// A literal coded in a table whose total nears 0x10000 is charged for it on top of its
+// bits, so that the parse turns to repeats before the table is full; below the onset it
+// is priced at its bits alone.
+TEST(WeighedParse, ALiteralIntoANearlyFullTableCostsMore) {
+  const Bytes input(0xE001, 'a');
+  TStreamPacker packer;
+  TWeighedParser parser(input, packer);
+  for (size_t pos = 0; pos + 1 < input.size(); ++pos) {
+    const bool probe = pos == 0x8000 || pos + 2 == input.size();
+    if (probe) {
+      const uint32_t total = packer.ContextAt(input, pos).FTotal;
+      const float charge = FullTablePrice(total);
+      EXPECT_EQ(charge > 0, total > kFullTableOnset) << "at " << pos;
+      EXPECT_NEAR(parser.StepCost(pos, TParseStep{}), packer.LiteralCost('a') + charge, 1e-3)
+          << "at " << pos;
+    }
+    packer.Literal('a');
+  }
+  EXPECT_GT(FullTablePrice(packer.ContextAt(input, input.size() - 1).FTotal), 4.0f);
 }
 
 // The offset codes read off the input must be the ones the decoder's rings give, also
