@@ -236,7 +236,8 @@ not decode and "OutputLimit" past max_output, saying where decoding stopped.)");
 
 level 1 (the default) is fast and greedy, 9 the smallest (2 to 8 are 9); any other
 raises ValueError. Raises LumeraError with kind "TooLarge", and the input offset, when the
-format cannot carry data: plan on about 200 KB for text.)");
+format cannot carry data: texts of a few megabytes were carried, executables up to about
+half a megabyte, random bytes up to about 100 KB.)");
 
   m.def(
       "explain",
