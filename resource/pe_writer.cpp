@@ -34,6 +34,9 @@ constexpr uint32_t kReadable = 0x40000000;
 constexpr uint32_t kBoundImportDirectory = 11;
 constexpr uint64_t kLargestOffset = 0xFFFFFFFF;
 constexpr uint32_t kLargestFileAlignment = 0x10000;
+// A section's memory may run past its data in the file; data put after it in the file pads
+// the gap with zeros. Past this many, a section of its own costs the file less.
+constexpr uint64_t kLargestGap = 0x100000;
 
 uint64_t RoundUp(uint64_t value, uint64_t alignment) {
   return (value + alignment - 1) / alignment * alignment;
@@ -83,9 +86,12 @@ class TGrower {
       return Extend(*last, *growFrom - last->VirtualAddress);
     }
     if (last != nullptr && FImage.SectionOf(FImage.ResourceRva()) == last) {
-      return Extend(*last, RoundUp(std::max(last->VirtualSize, last->RawSize), kDataAlignment));
+      const uint64_t end = RoundUp(std::max(last->VirtualSize, last->RawSize), kDataAlignment);
+      if (end - last->RawSize <= kLargestGap) return Extend(*last, end);
+      return AddSection("the resource section's memory runs " + HexText(end - last->RawSize) +
+                        " bytes past its data in the file");
     }
-    return AddSection();
+    return AddSection("the resource section is not the last section");
   }
 
  private:
@@ -145,14 +151,12 @@ class TGrower {
   }
 
   // A section of its own after the last one, with a header in the free room after the
-  // section table.
-  TGrowth AddSection() {
+  // section table. why says why the resource section cannot grow instead.
+  TGrowth AddSection(const std::string& why) {
     const uint64_t header = FImage.HeadersEnd();
     if (const std::string reason = HeaderRoomProblem(header); !reason.empty()) {
-      throw EBadExecutable(
-          "the file cannot grow: the resource section is not the last "
-          "section, and there is no room for another section header (" +
-          reason + ")");
+      throw EBadExecutable("the file cannot grow: " + why +
+                           ", and there is no room for another section header (" + reason + ")");
     }
     uint64_t imageEnd = 0;
     for (const TSection& section : FImage.Sections()) {

@@ -258,6 +258,10 @@ uint64_t InitializedData(const TPeImage& image) {
   return sum;
 }
 
+void SetLastVirtualSize(std::vector<uint8_t>& file, uint32_t size) {
+  WriteLe32(file, TPeImage(file).Sections().back().Header + 8, size);
+}
+
 // What every growing replacement must give: the new bytes where the data entry points,
 // every other resource as it was, the sections, SizeOfImage, SizeOfInitializedData,
 // checksum and symbol table agreeing, and no other byte of the old sections changed.
@@ -323,6 +327,7 @@ TEST_F(ResourceReader, GrowsTheFileForDataThatDoesNotFit) {
     size_t size;
     size_t addedSections;
     bool moves;  // the data moves; otherwise it grows where it is, the last in .rsrc
+    std::function<void(std::vector<uint8_t>&)> change = [](auto&) {};
   } cases[] = {
       {"lumera64", {}, 1320, 0, false},
       {"lumera32", {}, 132000, 0, false},
@@ -333,10 +338,13 @@ TEST_F(ResourceReader, GrowsTheFileForDataThatDoesNotFit) {
       {"mixed_tail", {}, 1320, 1, true},
       {"mixed_tail", Query(TResourceKey::OfName("README"), {}, TResourceKey::OfName("DOCS")), 300,
        1, true},
+      // Padding the file up to the end of .rsrc's memory would write 700 MB of zeros.
+      {"lumera64", {}, 1320, 1, true, [](auto& f) { SetLastVirtualSize(f, 0x2C0000F8); }},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.exe) + " " + c.query.Name.Text());
-    const std::vector<uint8_t> file = Executable(c.exe);
+    std::vector<uint8_t> file = Executable(c.exe);
+    c.change(file);
     const std::vector<uint8_t> grown = ExpectGrown(file, c.query, Pattern(c.size), c.addedSections);
     EXPECT_EQ(LookUpResource(grown, c.query).FileOffset != LookUpResource(file, c.query).FileOffset,
               c.moves);
@@ -386,6 +394,14 @@ TEST_F(ResourceReader, RefusesToGrowWhereBytesWouldBeLost) {
       {"symbol table past the end", "lumera64",
        [](auto& f) { WriteLe32(f, TPeImage(f).FileHeader() + 12, 0x10000); },
        "the COFF symbol table reaches past the end of the file"},
+      {"a long memory tail, and the section table room in use", "lumera64",
+       [&](auto& f) {
+         SetLastVirtualSize(f, 0x2C0000F8);
+         f[afterTable(f) + 39] = 1;
+       },
+       "the file cannot grow: the resource section's memory runs 0x2BFFFEF8 bytes past its data "
+       "in the file, and there is no room for another section header (the bytes after the "
+       "section table are in use)"},
       {"a signature", "lumera64", [](auto& f) { f = Signed(f); },
        "the file is signed, and any change to it breaks the signature"},
   };
