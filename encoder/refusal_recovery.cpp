@@ -80,6 +80,13 @@ bool TryCheapestChoice(TInput input, TStreamPacker& packer) {
 
 }  // namespace
 
+bool TryEscapeLength(TStreamPacker& packer, TInput input, size_t pos, TParseStep step) {
+  if (step.IsLiteral() || step.Length != kLongestRepeat) return false;
+  const auto code = static_cast<uint8_t>(step.Code);
+  return ReachesEscapeLength(input, pos, packer.Mirror().FPositions, code) &&
+         packer.TryRepeat(code, kEscapeLength);
+}
+
 bool TryStep(TStreamPacker& packer, TInput input, size_t pos, TParseStep step) {
   const bool coded = step.IsLiteral()
                          ? packer.TryLiteral(input[pos])

@@ -40,6 +40,12 @@ inline constexpr int kWaysPerEventBack = 64;
 // with nothing coded.
 bool TryStep(TStreamPacker& packer, TInput input, size_t pos, TParseStep step);
 
+// A repeat of kLongestRepeat bytes, the longest the length table names, is coded as one
+// of kEscapeLength bytes, the length table's escape, when its copy goes on that far: one
+// repeat then does the work of 257. False, with nothing coded, for any other step, and
+// when the copy stops short or the format cannot carry it.
+bool TryEscapeLength(TStreamPacker& packer, TInput input, size_t pos, TParseStep step);
+
 // Every literal or repeat at the packer's position that ends at most limit bytes later,
 // cheapest first by the models as they stand.
 std::vector<TParseStep> ChoicesByPrice(TInput input, size_t limit, TStreamPacker& packer);

@@ -22,10 +22,14 @@ std::vector<TMatch> RingMatches(TInput input, size_t pos, const TRings& rings) {
     }
   };
   consider(0, 0);
-  const TBytePositions& ring = rings[input[pos - 1]];
-  for (uint32_t code = 2; code <= ring.Next; ++code)
-    consider(code, ring.Pos[ring.Next - code] + size_t{1});
+  for (uint32_t code = 2; code <= rings[input[pos - 1]].Next; ++code)
+    consider(code, CopyStart(input, pos, rings, static_cast<uint8_t>(code)));
   return matches;
+}
+
+bool ReachesEscapeLength(TInput input, size_t pos, const TRings& rings, uint8_t code) {
+  const size_t from = CopyStart(input, pos, rings, code);
+  return MatchLength(input, from, pos, kEscapeLength) == kEscapeLength;
 }
 
 TRepeatSources::TRepeatSources(TInput input)

@@ -28,12 +28,13 @@ using TInput = std::span<const uint8_t>;
 
 inline constexpr uint32_t kLongestRepeat = 255;
 
-// How far a copy from offset from agrees with input at pos, at most kLongestRepeat bytes.
-// Copies may overlap their own output: the decoder reads bytes it has just written, which
-// are the input's own. Inline and eight bytes at a time: the parses call it for every
+// How far a copy from offset from agrees with input at pos, at most longest bytes. Copies
+// may overlap their own output: the decoder reads bytes it has just written, which are
+// the input's own. Inline and eight bytes at a time: the parses call it for every
 // candidate at every position.
-inline uint32_t MatchLength(TInput input, size_t from, size_t pos) {
-  const size_t limit = std::min<size_t>(kLongestRepeat, input.size() - pos);
+inline uint32_t MatchLength(TInput input, size_t from, size_t pos,
+                            uint32_t longest = kLongestRepeat) {
+  const size_t limit = std::min<size_t>(longest, input.size() - pos);
   const uint8_t* a = input.data() + from;
   const uint8_t* b = input.data() + pos;
   size_t length = 0;
@@ -58,6 +59,18 @@ struct TMatch {
 };
 
 using TRings = std::array<TBytePositions, 256>;
+
+// Where the decoder's copy of offset code code, 0 or 2 up to the Next of the last byte's
+// ring, starts at pos, with its rings as they stand after pos bytes.
+inline size_t CopyStart(TInput input, size_t pos, const TRings& rings, uint8_t code) {
+  if (code == 0) return 0;
+  const TBytePositions& ring = rings[input[pos - 1]];
+  return ring.Pos[ring.Next - code] + size_t{1};
+}
+
+// Whether the copy of a repeat at pos, the rings as they stand after pos bytes, agrees
+// with the input for kEscapeLength bytes.
+bool ReachesEscapeLength(TInput input, size_t pos, const TRings& rings, uint8_t code);
 
 // The copies the decoder can make at pos with its rings as they stand after pos bytes,
 // that agree with the input for at least one byte: offset code 0, then codes 2 up to the

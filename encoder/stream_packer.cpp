@@ -12,6 +12,7 @@ namespace {
 // The table's total may not reach 0x10000: the decoder's products would no longer fit
 // in 32 bits and weights would wrap.
 constexpr uint32_t kLargestCodingTotal = 0xFFFE;
+constexpr size_t kRingSlots = std::tuple_size_v<decltype(TBytePositions::Pos)>;
 
 uint16_t LengthSymbol(uint32_t length) {
   return length == kEscapeLength ? kEscapeSymbol : static_cast<uint16_t>(length);
@@ -222,9 +223,15 @@ const char* TStreamPacker::CodeRepeat(uint8_t code, uint32_t length) {
   }
   if (length == 0) return nullptr;
   // The decoder's copy, without reading each byte back through the output stream; each
-  // byte fills a slot of its value's ring, noted first.
+  // byte fills a slot of its value's ring, noted first. Once a ring has gone a whole lap
+  // within the copy, its notes so far restore every slot and its Next: later ones would
+  // only be overwritten when the copy is taken back.
+  std::array<uint16_t, 256> filled{};
   for (uint8_t byte : CopiedBytes(length)) {
-    FJournal.NoteRing(FMirror->FPositions[byte]);
+    if (filled[byte] < kRingSlots) {
+      ++filled[byte];
+      FJournal.NoteRing(FMirror->FPositions[byte]);
+    }
     FMirror->PutByte(byte);
   }
   FMirror->FRepeatLen = 0;

@@ -43,9 +43,6 @@ class ETooLarge : public Exception {
   uint64_t FInputOffset;
 };
 
-// The length whose code is the length table's escape.
-inline constexpr uint32_t kEscapeLength = 0xFFFF;
-
 class TStreamPacker {
  public:
   TStreamPacker();

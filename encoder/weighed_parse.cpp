@@ -159,6 +159,8 @@ size_t TWeighedParser::Commit(size_t pos, const std::vector<TParseStep>& steps) 
   const size_t start = pos;
   for (const TParseStep& step : steps) {
     if (pos - start >= Committed(start)) break;
+    // The rest of the plan is for bytes that the longer repeat covers.
+    if (TryEscapeLength(FPacker, FInput, pos, step)) return FPacker.OutputSize();
     if (!TryStep(FPacker, FInput, pos, step)) {
       CodeAnyChoice(FInput, FPacker);
       return FPacker.OutputSize();

@@ -57,6 +57,8 @@ inline constexpr uint64_t kNoStop = std::numeric_limits<uint64_t>::max();
 // The initial code value: the first 32 bits of the source, read before the bit reader.
 inline constexpr uint32_t kInitialCodeBits = 32;
 inline constexpr uint16_t kContextCapacity = 2048;
+// The length of a repeat whose length code is the length table's escape.
+inline constexpr uint32_t kEscapeLength = 0xFFFF;
 // FOrder after a walk that went down all four levels.
 inline constexpr uint8_t kDeepest = 255;
 

@@ -223,10 +223,14 @@ TEST(PackLevels, EveryLevelDecodesToExactlyItsInput) {
   for (int round = 0; round < 2; ++round) {
     for (int b = 0; b < 256; ++b) everyValue.push_back(static_cast<uint8_t>(b));
   }
+  // Runs longer than the length table's escape: each such repeat carries 65,535 bytes.
+  std::string pattern;
+  for (int i = 0; i < 70000; ++i) pattern += "ab";
   struct Case {
     const char* name;
     Bytes input;
     bool compressible;  // the weighed parse must then come out no larger than the greedy
+    size_t largest = SIZE_MAX;  // no stream of it may be longer
   };
   const Case cases[] = {
       {"empty", {}, false},
@@ -236,6 +240,8 @@ TEST(PackLevels, EveryLevelDecodesToExactlyItsInput) {
       {"run", Bytes(600, 'a'), true},
       {"every byte value twice", everyValue, false},
       {"words", ToBytes("the cat sat on the mat; the cat sat on the hat; a cat, a hat."), true},
+      {"200,000 zeros", Bytes(200000, 0), true, 64},
+      {"a long run inside text", ToBytes(Records(20) + pattern + Records(20)), true, 400},
   };
   for (const Case& c : cases) {
     size_t greedy = 0;
@@ -245,6 +251,7 @@ TEST(PackLevels, EveryLevelDecodesToExactlyItsInput) {
       const TDecodedStream decoded = DecodeStream(stream);
       EXPECT_EQ(decoded.Output, c.input) << c.name << " at level " << level;
       EXPECT_TRUE(decoded.End && decoded.UnusedSourceBytes == 0) << c.name << " at level " << level;
+      EXPECT_LE(stream.size(), c.largest) << c.name << " at level " << level;
       if (level == kFastestLevel) greedy = stream.size();
       if (level == kSmallestLevel && c.compressible) {
         EXPECT_LE(stream.size(), greedy) << c.name;

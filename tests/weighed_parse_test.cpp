@@ -304,6 +304,7 @@ TEST(WeighedParse, TakingEventsBackLeavesTheStreamAsIfNeverCoded) {
     std::vector<TStep> Again;  // coded, taken back with the detour, and coded again
     std::vector<TStep> Detour;
   };
+  const std::vector<TStep> manyLaps{{2, 3, 0}};  // after "xyzxyz", the ring of z's first slot
   std::vector<TStep> copies = literals("abcab");
   copies.push_back({0, 200, 0});
   copies.push_back({3, 7, 0});
@@ -312,6 +313,7 @@ TEST(WeighedParse, TakingEventsBackLeavesTheStreamAsIfNeverCoded) {
       {"overlapping copies", literals("abc"), copies, {{0, 3, 0}, {2, 1, 0}}},
       {"rings gone round", literals(laps), literals("xyxxxxy"), literals(laps.substr(0, 300))},
       {"the end marker's neighbours", literals("hello"), {{0, 4, 0}}, literals("\xff\xfe")},
+      {"a copy of many laps", literals("xyzxyz"), manyLaps, {{0, kEscapeLength, 0}}},
   };
   const std::vector<TStep> after = literals("<k v=\"3\"/>abc\xff");
   for (const TCase& c : cases) {
