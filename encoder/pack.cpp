@@ -31,8 +31,9 @@ void PackGreedy(TInput input, TStreamPacker& packer, TBudgetPrices budget) {
       if (repeat.Length > 1 &&
           packer.RepeatCost(repeat.Code, repeat.Length) + budget.Repeat() <
               repeat.Length * literalBits + FullTablePrice(packer.ContextAt(input, pos).FTotal)) {
-        const TParseStep step{repeat.Code, repeat.Length};
-        if (!TryEscapeLength(packer, input, pos, step)) packer.Repeat(repeat.Code, repeat.Length);
+        if (!TryEscapeLength(packer, input, pos, {repeat.Code, repeat.Length})) {
+          packer.Repeat(repeat.Code, repeat.Length);
+        }
       } else {
         literalBits = 0.9 * literalBits + 0.1 * packer.Literal(input[pos]);
       }

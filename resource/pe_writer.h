@@ -33,9 +33,10 @@ struct TGrowth {
 // A copy of the image's file with size bytes of room past the end of its data. growFrom is
 // the RVA of data that nothing but zeros follows in its section: if that section is the
 // last, the data grows where it is. Otherwise the room goes at the end of the resource
-// section when it is the last section and its memory does not run far past its data in the
-// file (the file would gain that gap as zeros), or into a new section. Raises EBadExecutable, with
-// the reason, when none of these is possible or when bytes after the sections would be lost.
+// section when it is the last section and its memory does not run far past its data in
+// the file (the file would gain that gap as zeros), or into a new section. Raises
+// EBadExecutable, with the reason, when none of these is possible or when bytes after the
+// sections would be lost.
 TGrowth Grow(const TPeImage& image, uint64_t size, std::optional<uint32_t> growFrom);
 
 }  // namespace lumera
