@@ -29,13 +29,32 @@ void CheckOutputTarget(const std::vector<std::string>& inputs, const std::string
 // path with the symbolic links of its last component followed to their end.
 std::string FollowLinks(const std::string& path);
 
+// How an output comes from its input, which decides what it takes from the input when
+// that is a regular file ("-" stands for standard input's file).
+enum class TDerivation {
+  // The input packed or decoded: a new output takes the input's permission bits, a
+  // replaced one keeps its own, and either takes the input's modification time, as the
+  // common compressors do.
+  Converted,
+  // A changed copy of the input, such as an executable with a new stream: the output
+  // takes the input's permission bits, also over an existing file, and keeps the time of
+  // the change.
+  Edited,
+};
+
+// The input that an output is made from, and how.
+struct TOutputOrigin {
+  std::string Input;  // empty: none
+  TDerivation Derivation = TDerivation::Converted;
+};
+
 class TOutputFile {
  public:
-  // path "-" is standard output; a symbolic link is followed to its target. A new file
-  // gets the permissions of permissionsFrom when that is given, else the process's
-  // default; a replaced one keeps its own unless permissionsFrom is given. Raises
+  // path "-" is standard output; a symbolic link is followed to its target. Without an
+  // origin, a new file gets the process's default permissions and a replaced one keeps
+  // its own. Windows files have no permission bits: only the time is taken there. Raises
   // Exception naming path when the output cannot be prepared.
-  explicit TOutputFile(const std::string& path, const std::string& permissionsFrom = {});
+  explicit TOutputFile(const std::string& path, const TOutputOrigin& origin = {});
   ~TOutputFile();
   TOutputFile(const TOutputFile&) = delete;
   TOutputFile& operator=(const TOutputFile&) = delete;
@@ -46,8 +65,8 @@ class TOutputFile {
   // The bytes written so far, read back from the temporary file; none when the output is
   // written directly (a pipe, a terminal, standard output), where they cannot be read.
   std::optional<std::vector<uint8_t>> ReadBack() const;
-  // Puts the written bytes in place: renames the temporary file over the target, which
-  // keeps the target's permission bits. Without Commit nothing replaces the target.
+  // Puts the written bytes in place: gives the temporary file the input's time, when it
+  // takes one, and renames it over the target. Without Commit nothing replaces the target.
   void Commit();
 
  private:

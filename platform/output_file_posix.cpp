@@ -94,6 +94,7 @@ struct TOutputFile::TState : TOutputSink {
   std::string Target;
   std::string Temporary;  // empty when writing directly or once renamed
   TOwnedHandle TargetHandle;  // an existing target, held locked until it is replaced
+  std::optional<struct timespec> Time;  // the input's modification time, to take at Commit
 
   void OpenDirect(const std::string& target) {
     Handle.Reset(::open(target.c_str(), O_WRONLY | O_CLOEXEC));
@@ -157,7 +158,7 @@ std::string FollowLinks(const std::string& path) {
 
 // A path to something that is not a regular file (/dev/stdout on a pipe, a FIFO) is
 // opened as it is: its link may name no file at all.
-TOutputFile::TOutputFile(const std::string& path, const std::string& permissionsFrom)
+TOutputFile::TOutputFile(const std::string& path, const TOutputOrigin& origin)
     : F(std::make_unique<TState>()) {
   F->Name = NameOf(path);
   if (IsStandardOutput(path)) {
@@ -172,9 +173,12 @@ TOutputFile::TOutputFile(const std::string& path, const std::string& permissions
   F->Target = FollowLinks(path);
   const bool exists = ::stat(F->Target.c_str(), &info) == 0;
   mode_t mode = exists ? info.st_mode & 07777 : NewFileMode();
-  if (!permissionsFrom.empty()) {
-    if (const auto from = StatusOf(permissionsFrom, TStandardStream::Input))
-      mode = from->st_mode & 0777;
+  const std::optional<struct stat> from =
+      origin.Input.empty() ? std::nullopt : StatusOf(origin.Input, TStandardStream::Input);
+  if (from && S_ISREG(from->st_mode)) {
+    const bool converted = origin.Derivation == TDerivation::Converted;
+    if (!converted || !exists) mode = from->st_mode & 0777;
+    if (converted) F->Time = from->st_mtim;
   }
   F->OpenTemporary(F->Target, exists, mode);
 }
@@ -204,6 +208,12 @@ std::optional<std::vector<uint8_t>> TOutputFile::ReadBack() const {
 
 void TOutputFile::Commit() {
   if (F->Temporary.empty()) return;
+  if (F->Time) {
+    const struct timespec times[2] = {{0, UTIME_OMIT}, *F->Time};
+    if (::futimens(static_cast<int>(F->Handle.Get()), times) != 0) {
+      F->Fail("cannot set the output's time", errno);
+    }
+  }
   if (::rename(F->Temporary.c_str(), F->Target.c_str()) != 0) {
     F->Fail("cannot replace the output", errno);
   }

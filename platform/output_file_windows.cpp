@@ -38,6 +38,7 @@ struct TFileIdentity {
   DWORD IndexHigh;
   DWORD IndexLow;
   bool Regular;  // a file on a disk, not a folder, a pipe or a device
+  FILETIME LastWrite;
 };
 
 std::optional<TFileIdentity> IdentityOf(const std::string& path, TStandardStream standard) {
@@ -49,7 +50,8 @@ std::optional<TFileIdentity> IdentityOf(const std::string& path, TStandardStream
     return std::nullopt;
   }
   return TFileIdentity{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow,
-                       (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0};
+                       (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0,
+                       info.ftLastWriteTime};
 }
 
 // How messages name an output.
@@ -88,6 +90,7 @@ struct TOutputFile::TState : TOutputSink {
   std::wstring Target;
   std::wstring Temporary;  // empty when writing directly or once renamed
   TOwnedHandle TargetHandle;  // an existing target, held until it is replaced
+  std::optional<FILETIME> Time;  // the input's last write, to take at Commit
 
   void OpenDirect(const std::wstring& target) {
     Handle.Reset(reinterpret_cast<TSystemHandle>(
@@ -160,8 +163,7 @@ std::string FollowLinks(const std::string& path) {
 }
 
 // Anything that is not a file on a disk (NUL, CON, a named pipe) is opened as it is.
-// Windows files have no permission bits to take from permissionsFrom.
-TOutputFile::TOutputFile(const std::string& path, const std::string&)
+TOutputFile::TOutputFile(const std::string& path, const TOutputOrigin& origin)
     : F(std::make_unique<TState>()) {
   F->Name = NameOf(path);
   if (path == kStandardStream) {
@@ -176,6 +178,10 @@ TOutputFile::TOutputFile(const std::string& path, const std::string&)
   }
   F->Target = Widen(FollowLinks(path));
   F->OpenTemporary();
+  if (origin.Derivation != TDerivation::Converted || origin.Input.empty()) return;
+  if (const auto from = IdentityOf(origin.Input, TStandardStream::Input); from && from->Regular) {
+    F->Time = from->LastWrite;
+  }
 }
 
 TOutputFile::~TOutputFile() {
@@ -216,6 +222,9 @@ std::optional<std::vector<uint8_t>> TOutputFile::ReadBack() const {
 // The target is let go only now, as the rename needs it closed.
 void TOutputFile::Commit() {
   if (F->Temporary.empty()) return;
+  if (F->Time && !::SetFileTime(Native(F->Handle.Get()), nullptr, nullptr, &*F->Time)) {
+    F->Fail("cannot set the output's time", LastError());
+  }
   F->Handle.Close();
   F->TargetHandle.Close();
   if (!::MoveFileExW(F->Temporary.c_str(), F->Target.c_str(),

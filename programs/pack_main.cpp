@@ -152,12 +152,14 @@ class TRun {
     TDecodedStream decoded;
     if (!Packing()) decoded = Decode(job.Input, input, FOptions.MaxOutput);
     size_t resultBytes = 0;
+    const TOutputOrigin origin{job.Input == kStandardStream ? "" : job.Input,
+                               TDerivation::Converted};
     WriteOutput({job.Input}, output, [&] {
       std::vector<uint8_t> result =
           Packing() ? Encode(job.Input, input, FOptions.Level) : std::move(decoded.Output);
       resultBytes = result.size();
       return result;
-    });
+    }, origin);
     if (decoded.UnusedSourceBytes > 0) Warn(UnusedWarning(job.Input, decoded.UnusedSourceBytes));
     if (FOptions.Verbosity == TVerbosity::Verbose) {
       const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
@@ -207,14 +209,14 @@ class TRun {
 
   // The rules for every output, checked once the inputs are: never an input, an existing
   // file only with -f, binary data never to a terminal, and nothing in place unless
-  // produce succeeds. A new executable takes the permissions of permissionsFrom.
+  // produce succeeds. The output takes what origin's derivation says from its file.
   template <class F>
   void WriteOutput(const std::vector<std::string>& inputs, const std::string& output, F produce,
-                   const std::string& permissionsFrom = {},
+                   const TOutputOrigin& origin = {},
                    const std::function<void(std::span<const uint8_t>)>& check = {}) {
     if (output == kStandardStream) RefuseTerminal(IsTerminal(TStandardStream::Output));
     CheckOutputTarget(inputs, output, FOptions.Force);
-    TOutputFile file(output, permissionsFrom);
+    TOutputFile file(output, origin);
     RefuseTerminal(file.IsTerminal());
     const std::vector<uint8_t> result = produce();
     file.Write(result);
@@ -275,8 +277,8 @@ class TRun {
       InExecutable(job.Output, [&] { CheckReplaced(written, FOptions.Resource, stream, text); });
     };
     WriteOutput(
-        {job.Input, name}, job.Output, [&] { return std::move(replaced.Executable); }, job.Input,
-        check);
+        {job.Input, name}, job.Output, [&] { return std::move(replaced.Executable); },
+        {job.Input, TDerivation::Edited}, check);
     for (const std::string& notice : replaced.Notices) {
       Warn(DisplayName(job.Input) + ": " + notice);
     }

@@ -342,6 +342,12 @@ std::vector<TPackCase> PackCases() {
        "", "",
        "cmp t.lum s.lum && [ -L link.lum ] && [ $(stat -c %a t.lum) = 640 ] && " +
            OnlyFiles("t.lum link.lum")},
+      {"an output takes its input's mode and time, as the common compressors do",
+       "chmod 640 s.txt && touch -d @1000000000.5 s.txt && $PACK s.txt && mv s.txt orig.txt && "
+       "$PACK -d s.txt.lum && $PACK -c s.txt > c.lum",
+       0, "", "",
+       "[ \"$(stat -c '%a %.1Y' s.txt.lum s.txt | sort -u)\" = '640 1000000000.5' ] && "
+       "[ $(stat -c %Y c.lum) != 1000000000 ]"},
       {"the same file", "$PACK -f s.txt s.txt; echo $? >> status; $PACK -df s.lum s.lum", 1,
        "^lumera-pack: s\\.txt: input and output are the same file\n"
        "lumera-pack: s\\.lum: input and output are the same file\n$",

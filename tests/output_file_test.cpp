@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <string>
@@ -87,26 +88,32 @@ TEST(OutputFile, TheTargetsModeIsKeptAndANewFileGetsTheUmasks) {
     WriteFile(name, "x");
     std::filesystem::permissions(name, perms(mode));
   }
+  const auto inputTime = std::filesystem::file_time_type::clock::now() - std::chrono::hours(50);
+  std::filesystem::last_write_time("exe", inputTime);
   const mode_t previous = ::umask(027);
-  // A copy of an executable takes the executable's permissions, replacing a file or not.
+  // A copy of an executable takes the executable's permissions, replacing a file or not;
+  // a file packed or decoded takes the input's when it is new, and the input's time.
   const struct {
     const char* name;
-    const char* permissionsFrom;
+    TOutputOrigin origin;
     perms expected;
-  } outputs[] = {{"old", "", perms(0604)},
-                 {"new", "", perms(0640)},
-                 {"new.exe", "exe", perms(0751)},
-                 {"old.exe", "exe", perms(0751)}};
+  } outputs[] = {{"old", {}, perms(0604)},
+                 {"new", {}, perms(0640)},
+                 {"new.exe", {"exe", TDerivation::Edited}, perms(0751)},
+                 {"old.exe", {"exe", TDerivation::Edited}, perms(0751)},
+                 {"new.lum", {"exe", TDerivation::Converted}, perms(0751)},
+                 {"old", {"exe", TDerivation::Converted}, perms(0604)}};
   for (const auto& o : outputs) {
-    TOutputFile output(o.name, o.permissionsFrom);
+    TOutputFile output(o.name, o.origin);
     output.Write(Bytes("y"));
     output.Commit();
+    EXPECT_EQ(std::filesystem::status(o.name).permissions(), o.expected) << o.name;
+    EXPECT_EQ(std::filesystem::last_write_time(o.name) == inputTime,
+              o.origin.Derivation == TDerivation::Converted && !o.origin.Input.empty())
+        << o.name;
   }
   ::umask(previous);
-  for (const auto& o : outputs) {
-    EXPECT_EQ(std::filesystem::status(o.name).permissions(), o.expected) << o.name;
-    EXPECT_EQ(ReadFile(o.name), "y");
-  }
+  for (const auto& o : outputs) EXPECT_EQ(ReadFile(o.name), "y");
 }
 
 }  // namespace
