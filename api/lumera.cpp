@@ -88,7 +88,9 @@ const char* Version() {
 
 std::vector<uint8_t> Decompress(std::span<const uint8_t> stream, const DecompressOptions& options) {
   TDecodedStream decoded = DecodeStream(stream, nullptr, options.max_output);
-  if (decoded.Failure) throw StreamError(*decoded.Failure);
+  if (const auto failure = WholeStreamFailure(decoded, options.allow_trailing)) {
+    throw StreamError(*failure);
+  }
   return std::move(decoded.Output);
 }
 

@@ -47,15 +47,28 @@ TDecodedStream DecodeStream(std::span<const uint8_t> stream, TDiagnostics* obser
   return result;
 }
 
+std::optional<TDecodeFailure> WholeStreamFailure(const TDecodedStream& decoded,
+                                                 bool allowTrailing) {
+  if (decoded.Failure) return decoded.Failure;
+  if (allowTrailing || !decoded.End || decoded.UnusedSourceBytes < kEarlyEndBytes) {
+    return std::nullopt;
+  }
+  std::string unused = UnusedSourceText(decoded.UnusedSourceBytes) + ".";
+  return TDecodeFailure{kEarlyEndClass, std::move(unused), decoded.Output.size(),
+                        decoded.BitsTaken / 8};
+}
+
 std::string UnusedSourceText(uint64_t unusedBytes) {
   return std::to_string(unusedBytes) + (unusedBytes == 1 ? " source byte" : " source bytes") +
          " left unused";
 }
 
 std::string FailureSentence(const TDecodeFailure& failure) {
-  const std::string what = failure.PastBound()
-                               ? "the decoded output passes its bound: decoding stopped"
-                               : "not a valid stream: decoding failed";
+  const std::string what =
+      failure.PastBound()    ? "the decoded output passes its bound: decoding stopped"
+      : failure.EndedEarly() ? "the stream is damaged, or other data follows it: its end marker "
+                               "came"
+                             : "not a valid stream: decoding failed";
   return what + " after " + std::to_string(failure.OutputBytes) + " output bytes, at source byte " +
          std::to_string(failure.SourceByte) + " (" + failure.Message + ")";
 }

@@ -25,6 +25,14 @@ inline constexpr uint64_t kMaxOutputCeiling = (uint64_t{1} << 31) - 1;
 inline constexpr const char* kOutputLimitClass = "OutputLimit";
 std::string OutputBoundMessage(uint64_t maxOutput);
 
+// An end marker decoded with this many source bytes or more never read ends the stream
+// early. The encoders use their source up, and the format carries no checksum, so an
+// early end is the one sign that a stream was damaged, or that other data follows it;
+// fewer bytes could be the padding of a container. Such an end counts as a failure of
+// class kEarlyEndClass wherever a whole stream is wanted, unless the caller allows it.
+inline constexpr uint64_t kEarlyEndBytes = 4;
+inline constexpr const char* kEarlyEndClass = "EarlyEnd";
+
 // Why and where decoding stopped before the end marker.
 struct TDecodeFailure {
   std::string ClassName;  // the engine's, or kOutputLimitClass
@@ -33,6 +41,7 @@ struct TDecodeFailure {
   uint64_t SourceByte = 0;   // the source byte holding the next bit not yet taken
 
   bool PastBound() const { return ClassName == kOutputLimitClass; }
+  bool EndedEarly() const { return ClassName == kEarlyEndClass; }
 };
 
 struct TDecodedStream {
@@ -51,8 +60,15 @@ struct TDecodedStream {
 TDecodedStream DecodeStream(std::span<const uint8_t> stream, TDiagnostics* observer = nullptr,
                             uint64_t maxOutput = kDefaultMaxOutput);
 
+// What keeps decoded from being a whole stream: its failure, or an early end unless
+// allowTrailing is set; none when it is whole. An early end's failure is at the source
+// byte where the end marker was decoded, with every byte output by then.
+std::optional<TDecodeFailure> WholeStreamFailure(const TDecodedStream& decoded,
+                                                 bool allowTrailing);
+
 // The failure as the user reads it: "not a valid stream: decoding failed after 12 output
-// bytes, at source byte 9 (Find reached the end of TDic.)", or the bound's sentence.
+// bytes, at source byte 9 (Find reached the end of TDic.)", or the bound's or the early
+// end's sentence.
 std::string FailureSentence(const TDecodeFailure& failure);
 
 // "4 source bytes left unused": what every caller says of the bytes after the end marker.

@@ -144,7 +144,8 @@ A Lumera stream is an adaptive, context-modelled, arithmetic-coded byte stream, 
 in resources named IDR_LUMERA inside Windows executables.
 
   compress(data, level=1)                 a stream that decodes to data
-  decompress(data, max_output=64 MiB)     the bytes a whole stream decodes to
+  decompress(data, max_output=64 MiB, *, allow_trailing=False)
+                                          the bytes a whole stream decodes to
   explain(data, max_output=64 MiB)        every decoding event, as lumera-explain --json
   list_resources(exe)                     every resource of a PE executable
   find_resource(exe, name, type, language)                the bytes of one resource
@@ -202,23 +203,26 @@ PYBIND11_MODULE(lumera, m) {
 
   m.def(
       "decompress",
-      [](const py::object& data, const py::int_& maxOutput) {
+      [](const py::object& data, const py::int_& maxOutput, bool allowTrailing) {
         const uint64_t bound = MaxOutput(maxOutput);
         const TBufferView view(data);
         std::vector<uint8_t> out;
         {
           py::gil_scoped_release released;
-          out = lumera::Decompress(view.Bytes(), {bound});
+          out = lumera::Decompress(view.Bytes(), {bound, allowTrailing});
         }
         return ToBytes(out);
       },
       py::arg("data"), py::arg("max_output") = lumera::DecompressOptions::kDefaultMaxOutput,
+      py::kw_only(), py::arg("allow_trailing") = false,
       R"(The bytes that a whole stream decodes to.
 
-Bytes after the end marker are ignored. max_output bounds the output, from 0 to
-2147483647 bytes (64 MiB by default), as lumera-pack --max-output does; a bound outside
-that raises ValueError. Raises LumeraError with kind "InvalidStream" when the stream does
-not decode and "OutputLimit" past max_output, saying where decoding stopped.)");
+max_output bounds the output, from 0 to 2147483647 bytes (64 MiB by default), as
+lumera-pack --max-output does; a bound outside that raises ValueError. Raises LumeraError
+with kind "InvalidStream" when the stream does not decode and "OutputLimit" past
+max_output, saying where decoding stopped. The format carries no checksum; an end marker
+with 4 or more source bytes after it means a damaged stream, or other data after it, and
+raises "InvalidStream" too, unless allow_trailing is set, which ignores those bytes.)");
 
   m.def(
       "compress",

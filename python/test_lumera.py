@@ -65,6 +65,30 @@ class Errors(unittest.TestCase):
         self.assertLessEqual(e.source_offset, len(packed))
         self.assertIsNone(e.input_offset)
 
+    def test_an_early_end_is_damage_unless_trailing_bytes_are_allowed(self):
+        packed = lumera.compress(TEXT)
+        self.assertEqual(lumera.decompress(packed + b"123"), TEXT)
+        for stream in (packed + b"1234", packed + packed):
+            with self.subTest(size=len(stream)):
+                with self.assertRaises(lumera.LumeraError) as raised:
+                    lumera.decompress(stream)
+                e = raised.exception
+                unused = len(stream) - len(packed)
+                self.assertEqual((e.kind, e.out_offset), ("InvalidStream", len(TEXT)))
+                self.assertLessEqual(e.source_offset, len(packed))
+                self.assertIn("%d source bytes left unused" % unused, str(e))
+                self.assertEqual(lumera.decompress(stream, allow_trailing=True), TEXT)
+
+    def test_the_damaged_xkb_rules_are_refused(self):
+        rules = "/usr/share/X11/xkb/rules/base.xml"
+        if not os.path.exists(rules):
+            self.skipTest(rules + " (xkb-data) is missing")
+        damaged = bytearray(lumera.compress(read(rules), level=9))
+        damaged[5922] ^= 0xFF
+        with self.assertRaisesRegex(lumera.LumeraError, "damaged, or other data follows it"):
+            lumera.decompress(damaged)
+        self.assertEqual(len(lumera.decompress(damaged, allow_trailing=True)), 69720)
+
     def test_short_stream_and_output_limit(self):
         with self.assertRaises(lumera.LumeraError) as raised:
             lumera.decompress(b"\0\0\0")

@@ -25,6 +25,11 @@ Bytes ReadFile(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+Bytes Join(Bytes first, const Bytes& second) {
+  first.insert(first.end(), second.begin(), second.end());
+  return first;
+}
+
 template <class F>
 lumera::Error ErrorOf(F call) {
   try {
@@ -89,6 +94,50 @@ TEST(Api, ErrorsCarryTheirKindAndOffsets) {
             lumera::ErrorKind::BadExecutable);
   EXPECT_EQ(ErrorOf([&] { lumera::ReplaceResource(notExe, lumera::Compress(notExe)); }).kind(),
             lumera::ErrorKind::BadExecutable);
+}
+
+// An end marker with 4 or more source bytes after it marks a damaged stream, or other
+// data after it: refused unless allowed. A user met the damaged base.xml of xkb-data.
+TEST(Api, AStreamThatEndsEarlyIsRefusedUnlessTrailingBytesAreAllowed) {
+  const Bytes text = Text(400);
+  const Bytes packed = lumera::Compress(text);
+  const struct {
+    const char* name;
+    Bytes stream;
+    Bytes decoded;  // with trailing bytes allowed
+    uint64_t unused;
+  } cases[] = {{"3 bytes after the end", Join(packed, {1, 2, 3}), text, 3},
+               {"4 bytes after the end", Join(packed, {1, 2, 3, 4}), text, 4},
+               {"a second stream after the end", Join(packed, packed), text, packed.size()}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(lumera::Decompress(c.stream, {.allow_trailing = true}), c.decoded);
+    if (c.unused < 4) {
+      EXPECT_EQ(lumera::Decompress(c.stream), c.decoded);
+      continue;
+    }
+    const lumera::Error early = ErrorOf([&] { lumera::Decompress(c.stream); });
+    EXPECT_EQ(early.kind(), lumera::ErrorKind::InvalidStream);
+    EXPECT_EQ(early.out_offset(), c.decoded.size());
+    // The byte that holds the end marker's last bit lies in the last word read.
+    EXPECT_NEAR(early.source_offset().value_or(0), c.stream.size() - c.unused - 2.0, 2.0);
+    EXPECT_EQ(early.message(), std::to_string(c.unused) + " source bytes left unused.");
+  }
+}
+
+TEST(Api, TheDamagedXkbRulesAreRefused) {
+  const char* const rules = "/usr/share/X11/xkb/rules/base.xml";
+  std::ifstream in(rules, std::ios::binary);
+  if (!in) GTEST_SKIP() << rules << " (xkb-data) is missing";
+  const Bytes text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  Bytes damaged = lumera::Compress(text, {.level = 9});
+  damaged[5922] ^= 0xFF;
+  const lumera::Error early = ErrorOf([&] { lumera::Decompress(damaged); });
+  EXPECT_EQ(early.kind(), lumera::ErrorKind::InvalidStream);
+  EXPECT_EQ(early.what(), std::string("the stream is damaged, or other data follows it: its end "
+                                      "marker came after 69720 output bytes, at source byte "
+                                      "5961 (11664 source bytes left unused.)"));
+  EXPECT_EQ(lumera::Decompress(damaged, {.allow_trailing = true}).size(), 69720u);
 }
 
 // Text packed on the way in, or a stream as it is: either grows the executable when it
