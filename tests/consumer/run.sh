@@ -2,7 +2,8 @@
 # Installs what BUILD built into a fresh prefix and checks that every promised file is
 # there, then builds and runs the consumer against it: with find_package, and with
 # pkg-config alone (unless PKG_CONFIG is empty). Also builds and runs the C++ example of
-# the README, and imports the installed Python module with PYTHON (unless it is empty).
+# the README, and imports the installed Python module with PYTHON (unless it is empty),
+# from a scratch prefix and from a virtual environment's.
 #   run.sh SOURCE_DIR BUILD_DIR CXX PKG_CONFIG PYTHON
 set -euo pipefail
 source_dir=$1 build_dir=$2 cxx=$3 pkg_config=$4 python=$5
@@ -52,10 +53,20 @@ if [ -n "$pkg_config" ]; then
   LD_LIBRARY_PATH="${pc%/*}/.." "$work/consumer-pc"
 fi
 
+# A scratch prefix is none of the interpreter's own: the module goes where its scheme for a
+# prefix says, and imports from there with PYTHONPATH. A virtual environment's prefix is
+# its own: its python imports the module with no PYTHONPATH.
 if [ -n "$python" ]; then
+  site=$("$python" -c "import sysconfig, sys; print(sysconfig.get_path('platlib', 'posix_prefix',
+    vars={'base': sys.argv[1], 'platbase': sys.argv[1]}))" "$prefix")
   module=$(installed "*/lumera.cpython*.so")
+  [ "${module%/*}" = "$site" ] || fail "the Python module went to ${module%/*}, not to $site"
   installed "*/lumera.pyi" >/dev/null
-  PYTHONPATH="${module%/*}" "$python" -c "import lumera, sys; sys.exit(lumera.__file__ != '$module')" ||
+  PYTHONPATH="$site" "$python" -c "import lumera, sys; sys.exit(lumera.__file__ != '$module')" ||
     fail "the installed Python module does not import"
+  "$python" -m venv --without-pip "$work/venv"
+  cmake --install "$build_dir" --prefix "$work/venv" >/dev/null
+  env -u PYTHONPATH "$work/venv/bin/python" -c "import lumera" ||
+    fail "a virtual environment's python does not import the module installed under its prefix"
 fi
 echo "consumer: the install is complete; find_package, pkg-config, the example and Python work"
