@@ -11,6 +11,7 @@ PREFIX ?= /usr/local
 
 # The Windows build: Debian's mingw-w64 cross compiler, and Wine to run its tests.
 MINGW_CXX := x86_64-w64-mingw32-g++-posix
+MINGW_OBJDUMP := x86_64-w64-mingw32-objdump
 WINE_DIR := /usr/lib/wine
 WINDOWS_TOOLCHAIN := -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
 
@@ -54,11 +55,14 @@ test:
 	ctest --test-dir build/library --output-on-failure -j $(JOBS)
 	$(MAKE) test-windows
 
-# The programs, the static library, the README, the manual pages as HTML and the example.
+# The programs, the static library, the README, the manual pages as HTML and the example;
+# then the zip is checked as a user gets it (tests/windows/package_check.sh).
 windows:
 	cmake -S . -B build/windows $(WINDOWS_TOOLCHAIN) -DCMAKE_BUILD_TYPE=Release -DLUMERA_TESTS=OFF
 	cmake --build build/windows -j $(JOBS)
 	cd build/windows && cpack -G ZIP
+	tests/windows/package_check.sh "$$(ls -t build/windows/lumera-*-win64.zip | head -n 1)" \
+	  $(MINGW_OBJDUMP)
 
 # The Windows tree is built lean (-O1, no debug information) and run under Wine, with a
 # prefix of its own (made once, in about 15 s) and one wineserver for the whole run,

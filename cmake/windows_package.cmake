@@ -1,7 +1,6 @@
 # The Windows zip, lumera-VERSION-win64.zip (`make windows`): what `cmake --install` puts
-# in place (the programs in bin/, the static library with its header and CMake files), the
-# README, the manual pages rendered to HTML by groff, and the example.
-install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
+# in place (the programs in bin/, stripped, the static library with its header and CMake
+# files), a README of its own, the manual pages rendered to HTML by groff, and the example.
 install(FILES ${PROJECT_SOURCE_DIR}/examples/sample.lum ${PROJECT_SOURCE_DIR}/examples/dec.xml
         DESTINATION examples)
 
@@ -20,10 +19,17 @@ if(LUMERA_GROFF)
   endforeach()
   add_custom_target(lumera_manual_pages ALL DEPENDS ${pages})
   install(FILES ${pages} DESTINATION doc)
+  set(LUMERA_MANUAL_PAGES "\nEvery option is in the manual pages: doc\\lumera.html, doc\\lumera-pack.html\nand doc\\lumera-explain.html.")
 else()
   message(STATUS "groff not found: the Windows zip goes without the manual pages")
 endif()
 
+# The README names only what the zip holds, with Windows' line ends.
+configure_file(${PROJECT_SOURCE_DIR}/docs/README-windows.txt.in
+               ${PROJECT_BINARY_DIR}/README-windows.txt @ONLY NEWLINE_STYLE CRLF)
+install(FILES ${PROJECT_BINARY_DIR}/README-windows.txt DESTINATION .)
+
+set(CPACK_STRIP_FILES TRUE)
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_FILE_NAME lumera-${PROJECT_VERSION}-win64)
 include(CPack)

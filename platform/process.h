@@ -27,6 +27,12 @@ class TArgv {
   std::vector<char*> FValues;  // into FArgs, then a null pointer
 };
 
+// The operands as the user meant them. cmd.exe leaves wildcards to the program, so on
+// Windows an operand with * or ? in its last component becomes the names it matches
+// (sorted, with the operand's folder in front), and one that matches nothing stays as it
+// stands. POSIX shells have expanded them already: there operands come back unchanged.
+std::vector<std::string> ExpandWildcards(std::vector<std::string> operands);
+
 // The program's file name without its folder ("lumera", "lumera.exe"), for the failure
 // report. argv0 may be null.
 std::string ProgramFileName(const char* argv0);

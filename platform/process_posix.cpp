@@ -11,6 +11,10 @@ std::vector<std::string> ProgramArguments(int argc, char** argv) {
   return std::vector<std::string>(argv, argv + argc);
 }
 
+std::vector<std::string> ExpandWildcards(std::vector<std::string> operands) {
+  return operands;
+}
+
 std::string ProgramFileName(const char* argv0) {
   const std::string path = argv0 != nullptr ? argv0 : "lumera";
   const size_t slash = path.find_last_of('/');

@@ -2,6 +2,8 @@
 #include <io.h>
 #include <windows.h>
 
+#include <algorithm>
+
 #include "platform/process.h"
 #include "platform/windows_text.h"
 
@@ -11,6 +13,41 @@ namespace lumera {
 // it reads \" as an escaped quote: the arguments are split from the wide command line.
 std::vector<std::string> ProgramArguments(int, char**) {
   return SplitCommandLine(Narrow(::GetCommandLineW()));
+}
+
+namespace {
+
+// The names that pattern matches, "." and ".." left out; none when it has no wildcard.
+std::vector<std::string> Matches(const std::string& pattern) {
+  const size_t delimiter = pattern.find_last_of("\\/:");
+  const size_t folderEnd = delimiter == std::string::npos ? 0 : delimiter + 1;
+  if (pattern.find_first_of("*?", folderEnd) == std::string::npos) return {};
+  WIN32_FIND_DATAW found;
+  const HANDLE search = ::FindFirstFileW(Widen(pattern).c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return {};
+  std::vector<std::string> names;
+  do {
+    const std::wstring_view name = found.cFileName;
+    if (name != L"." && name != L"..") names.push_back(pattern.substr(0, folderEnd) + Narrow(name));
+  } while (::FindNextFileW(search, &found));
+  ::FindClose(search);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+}  // namespace
+
+std::vector<std::string> ExpandWildcards(std::vector<std::string> operands) {
+  std::vector<std::string> expanded;
+  for (std::string& operand : operands) {
+    std::vector<std::string> names = Matches(operand);
+    if (names.empty()) {
+      expanded.push_back(std::move(operand));
+    } else {
+      expanded.insert(expanded.end(), names.begin(), names.end());
+    }
+  }
+  return expanded;
 }
 
 std::string ProgramFileName(const char* argv0) {

@@ -55,7 +55,9 @@ std::vector<uint8_t> ReadInput(const std::string& path, uint64_t bound,
 
 TParsedCommandLine ReadCommandLine(int argc, char** argv, std::span<const TOptionSpec> options) {
   try {
-    return ParseOptions(argc, argv, options);
+    TParsedCommandLine parsed = ParseOptions(argc, argv, options);
+    parsed.Operands = ExpandWildcards(std::move(parsed.Operands));
+    return parsed;
   } catch (const EBadOption& e) {
     throw EUsage(e.Message());
   }

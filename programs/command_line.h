@@ -44,8 +44,9 @@ std::string DisplayName(const std::string& path);
 std::vector<uint8_t> ReadInput(const std::string& path, uint64_t bound,
                                std::string_view aboutBound = "; --max-input sets the bound");
 
-// The options and operands of argv, or a usage error naming the option that is unknown,
-// needs a value or takes none.
+// The options and operands of argv, with the operands' wildcards expanded where the
+// shell leaves that to the program (see ExpandWildcards), or a usage error naming the
+// option that is unknown, needs a value or takes none.
 TParsedCommandLine ReadCommandLine(int argc, char** argv, std::span<const TOptionSpec> options);
 
 // "PROGRAM: MESSAGE" on standard error.

@@ -1,10 +1,11 @@
 // What only the Windows build has: drive letters and both delimiters in the output path,
 // sharing denied by the open itself, paths outside ASCII on the command line, in files and
-// in the report, standard streams that carry bytes unchanged, and lumera-pack's safe
-// output with the system's own means.
+// in the report, standard streams that carry bytes unchanged, lumera-pack's safe output
+// with the system's own means, the input's time kept, and wildcards expanded.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -12,6 +13,7 @@
 #include <string>
 
 #include "child_process.h"
+#include "encoder/pack.h"
 #include "platform/exceptions.h"
 #include "platform/file_stream.h"
 #include "test_support.h"
@@ -137,6 +139,11 @@ void ExpectFiles(const TScratchDir& dir, std::vector<std::string> names) {
   EXPECT_EQ(found, names) << "a temporary file left behind, or an output missing";
 }
 
+// A whole number of seconds, which every file system keeps exactly.
+const std::filesystem::file_time_type kLongAgo =
+    std::chrono::floor<std::chrono::seconds>(std::filesystem::file_time_type::clock::now()) -
+    std::chrono::hours(24 * 400);
+
 std::string Packed(const TScratchDir& dir, const std::string& input) {
   return testing::RunChild(LUMERA_PACK_BINARY, {"-c", input}, dir).Out;
 }
@@ -179,6 +186,27 @@ std::vector<TPackCase> PackCases() {
          ExpectFiles(dir, {"s.bin", "old.lum"});
        },
        [](const TScratchDir& dir) { testing::WriteFile(dir / "old.lum", "old"); }},
+      // cmd.exe passes wildcards on; the program expands them as the Windows builds of the
+      // common compressors do.
+      {"wildcards match in the working folder and in another",
+       {"-t", "*.lum", "sub\\?.lum", "none*.lum"}, std::nullopt, 1,
+       "^a\\.lum: OK \\(3 decoded bytes\\)\nb\\.lum: OK \\(3 decoded bytes\\)\n"
+       "sub\\\\c\\.lum: OK \\(3 decoded bytes\\)\n"
+       "lumera-pack: none\\*\\.lum: cannot open the input \\(.+\\)\n$",
+       [](const TScratchDir&, const testing::TChildRun&) {},
+       [](const TScratchDir& dir) {
+         std::filesystem::create_directory(Utf8Path(dir / "sub"));
+         for (const char* name : {"a.lum", "b.lum", "sub\\c.lum"}) {
+           testing::WriteFile(dir / name, Pack(std::vector<uint8_t>{'<', 'a', '>'}));
+         }
+       }},
+      {"an output takes its input's time", {"s.bin"}, std::nullopt, 0, "",
+       [](const TScratchDir& dir, const testing::TChildRun&) {
+         EXPECT_EQ(std::filesystem::last_write_time(Utf8Path(dir / "s.bin.lum")), kLongAgo);
+       },
+       [](const TScratchDir& dir) {
+         std::filesystem::last_write_time(Utf8Path(dir / "s.bin"), kLongAgo);
+       }},
   };
 }
 
