@@ -33,9 +33,10 @@ std::string OutputBoundMessage(uint64_t maxOutput);
 inline constexpr uint64_t kEarlyEndBytes = 4;
 inline constexpr const char* kEarlyEndClass = "EarlyEnd";
 
-// Why and where decoding stopped before the end marker.
+// Why and where decoding stopped before the end marker, or where the end marker came
+// early.
 struct TDecodeFailure {
-  std::string ClassName;  // the engine's, or kOutputLimitClass
+  std::string ClassName;  // the engine's, kOutputLimitClass or kEarlyEndClass
   std::string Message;
   uint64_t OutputBytes = 0;  // bytes output when decoding stopped
   uint64_t SourceByte = 0;   // the source byte holding the next bit not yet taken

@@ -35,12 +35,19 @@ std::string UnusedWarning(const std::string& name, uint64_t unused) {
   return DisplayName(name) + ": warning: " + UnusedSourceText(unused);
 }
 
-// A stream decoded whole, or the failure's sentence after the name the user gave it.
+// The failure's sentence, and for an early end the option that takes the stream.
+std::string FailureText(const TDecodeFailure& failure) {
+  return FailureSentence(failure) +
+         (failure.EndedEarly() ? "; --allow-trailing takes it as it is" : "");
+}
+
+// A stream decoded whole, or the failure's text after the name the user gave it.
 TDecodedStream Decode(const std::string& name, const std::vector<uint8_t>& stream,
-                      uint64_t maxOutput) {
+                      uint64_t maxOutput, bool allowTrailing) {
   TDecodedStream decoded = DecodeStream(stream, nullptr, maxOutput);
-  if (decoded.Failure)
-    throw Exception(DisplayName(name) + ": " + FailureSentence(*decoded.Failure));
+  if (const auto failure = WholeStreamFailure(decoded, allowTrailing)) {
+    throw Exception(DisplayName(name) + ": " + FailureText(*failure));
+  }
   return decoded;
 }
 
@@ -61,7 +68,7 @@ auto InExecutable(const std::string& name, F action) {
   } catch (const EBadExecutable& e) {
     throw Exception(DisplayName(name) + ": " + e.Message());
   } catch (const EDecodingFailed& e) {
-    throw Exception(DisplayName(name) + ": " + e.Message());
+    throw Exception(DisplayName(name) + ": " + FailureText(e.Failure()));
   }
 }
 
@@ -150,7 +157,7 @@ class TRun {
     const std::string output =
         job.Output.empty() ? DefaultOutputName(job.Input, FOptions.Mode) : job.Output;
     TDecodedStream decoded;
-    if (!Packing()) decoded = Decode(job.Input, input, FOptions.MaxOutput);
+    if (!Packing()) decoded = Decode(job.Input, input, FOptions.MaxOutput, FOptions.AllowTrailing);
     size_t resultBytes = 0;
     const TOutputOrigin origin{job.Input == kStandardStream ? "" : job.Input,
                                TDerivation::Converted};
@@ -174,8 +181,8 @@ class TRun {
   }
 
   void Test(const TJob& job) {
-    const TDecodedStream decoded =
-        Decode(job.Input, ReadInput(job.Input, FOptions.MaxInput), FOptions.MaxOutput);
+    const TDecodedStream decoded = Decode(job.Input, ReadInput(job.Input, FOptions.MaxInput),
+                                          FOptions.MaxOutput, FOptions.AllowTrailing);
     if (FOptions.Verbosity != TVerbosity::Quiet) {
       WriteStandardError(DisplayName(job.Input) + ": OK (" + std::to_string(decoded.Output.size()) +
                          " decoded bytes)\n");
@@ -232,7 +239,7 @@ class TRun {
   void Extract(const TJob& job) {
     TExtraction extraction = InExecutable(job.Input, [&] {
       return ExtractResource(ReadExecutable(job.Input), FOptions.Resource, FOptions.DecodeExtracted,
-                             FOptions.MaxOutput);
+                             FOptions.MaxOutput, FOptions.AllowTrailing);
     });
     const std::string output = job.Output.empty()
                                    ? DefaultExtractName(FOptions.Resource, FOptions.DecodeExtracted)
@@ -259,15 +266,17 @@ class TRun {
     const std::vector<uint8_t> stream =
         FOptions.LevelGiven ? Encode(name, given, FOptions.Level) : given;
     std::optional<std::vector<uint8_t>> text;
+    uint64_t unused = 0;  // source bytes after NEW's end marker
     if (FOptions.LevelGiven) {
       text = given;
     } else if (!FOptions.ForceStream) {
       TDecodedStream decoded = DecodeStream(stream, nullptr, FOptions.MaxOutput);
-      if (decoded.Failure) {
-        throw Exception(DisplayName(name) + ": " + FailureSentence(*decoded.Failure) +
+      if (const auto failure = WholeStreamFailure(decoded, FOptions.AllowTrailing)) {
+        throw Exception(DisplayName(name) + ": " + FailureText(*failure) +
                         "; --force-stream puts it in all the same");
       }
       text = std::move(decoded.Output);
+      unused = decoded.UnusedSourceBytes;
     }
     TReplacement replaced = InExecutable(job.Input, [&] {
       return ReplaceStream(ReadExecutable(job.Input), FOptions.Resource, stream,
@@ -279,6 +288,7 @@ class TRun {
     WriteOutput(
         {job.Input, name}, job.Output, [&] { return std::move(replaced.Executable); },
         {job.Input, TDerivation::Edited}, check);
+    if (unused > 0) Warn(UnusedWarning(name, unused));
     for (const std::string& notice : replaced.Notices) {
       Warn(DisplayName(job.Input) + ": " + notice);
     }

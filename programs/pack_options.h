@@ -33,6 +33,7 @@ struct TCliOptions {
   bool LevelGiven = false;  // with --replace, NEW is then text to pack at Level
   uint64_t MaxOutput = kDefaultMaxOutput;
   uint64_t MaxInput = kDefaultMaxInput;  // of each stream or text read whole
+  bool AllowTrailing = false;            // --allow-trailing: an early end is no failure
   std::vector<std::string> Operands;     // the arguments that are not options, in order
   TResourceOptions Resource;             // --name, --id, --type, --lang
   bool DecodeExtracted = false;          // -x -d

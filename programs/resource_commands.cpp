@@ -67,7 +67,7 @@ std::string DefaultExtractName(const TResourceOptions& options, bool decode) {
 }
 
 TExtraction ExtractResource(const std::vector<uint8_t>& exe, const TResourceOptions& options,
-                            bool decode, uint64_t maxOutput) {
+                            bool decode, uint64_t maxOutput, bool allowTrailing) {
   const TResourceQuery query = QueryOf(options);
   TFoundResource found = LookUpResource(exe, query);
   TExtraction extraction;
@@ -81,7 +81,9 @@ TExtraction ExtractResource(const std::vector<uint8_t>& exe, const TResourceOpti
     return extraction;
   }
   TDecodedStream decoded = DecodeStream(found.Bytes, nullptr, maxOutput);
-  if (decoded.Failure) throw EDecodingFailed(*decoded.Failure);
+  if (const auto failure = WholeStreamFailure(decoded, allowTrailing)) {
+    throw EDecodingFailed(*failure);
+  }
   extraction.Bytes = std::move(decoded.Output);
   if (decoded.UnusedSourceBytes > 0) {
     extraction.Notices.push_back("warning: " + UnusedSourceText(decoded.UnusedSourceBytes));

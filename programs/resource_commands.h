@@ -38,9 +38,11 @@ struct TExtraction {
 };
 
 // The resource's bytes, or with decode the whole stream they hold, decoded to at most
-// maxOutput bytes. Raises EBadExecutable, or EDecodingFailed.
+// maxOutput bytes, an early end refused unless allowTrailing is set. Raises
+// EBadExecutable, or EDecodingFailed.
 TExtraction ExtractResource(const std::vector<uint8_t>& exe, const TResourceOptions& options,
-                            bool decode, uint64_t maxOutput = kDefaultMaxOutput);
+                            bool decode, uint64_t maxOutput = kDefaultMaxOutput,
+                            bool allowTrailing = false);
 
 // The table that --list-resources prints: one line per resource, damaged ones with
 // what is wrong with them.

@@ -216,7 +216,8 @@ TEST(PackCli, HelpRefusalAndSilentDecoding) {
   std::vector<uint8_t> trailing = LiteralStream("<x/>");
   trailing.insert(trailing.end(), {1, 2, 3, 4});
   WriteFile(dir / "trailing.lum", trailing);
-  const TChildRun decoded = RunChild(LUMERA_PACK_BINARY, {"-d", "trailing.lum", "x.xml"}, dir);
+  const TChildRun decoded =
+      RunChild(LUMERA_PACK_BINARY, {"-d", "--allow-trailing", "trailing.lum", "x.xml"}, dir);
   EXPECT_EQ(decoded.Status, 0);
   EXPECT_NE(decoded.Err.find("trailing.lum: warning: 4 source bytes left unused"),
             std::string::npos);
@@ -375,8 +376,9 @@ std::vector<TPackCase> PackCases() {
       {"-t on a good and a bad stream", "$PACK -t s.lum bad.lum", 1,
        "^s\\.lum: OK \\(" + size + " decoded bytes\\)\nlumera-pack: " + kNotValid, "",
        OnlyFiles("")},
-      {"-q keeps only errors", "$PACK -tq s.lum trailing.lum && $PACK -dq trailing.lum x", 0, "",
-       "", "[ \"$(cat x)\" = '<x/>' ]"},
+      {"-q keeps only errors",
+       "$PACK -tq --allow-trailing s.lum trailing.lum && $PACK -dq --allow-trailing trailing.lum x",
+       0, "", "", "[ \"$(cat x)\" = '<x/>' ]"},
       {"-v adds sizes and times", "$PACK -v s.txt x.lum", 0,
        "^s\\.txt: " + size +
            " -> [0-9]+ bytes \\(stream [0-9.]+% of the decoded size\\), "
@@ -411,9 +413,14 @@ std::vector<TPackCase> PackCases() {
       // Several inputs.
       {"-m packs each input to its name", "cp s.txt t.txt && $PACK -m s.txt t.txt", 0, "", "",
        "cmp s.txt.lum s.lum && cmp t.txt.lum s.lum"},
-      {"-m goes on after a failure", "$PACK -dm bad.lum trailing.lum", 1,
+      {"-m goes on after a failure", "$PACK -dm --allow-trailing bad.lum trailing.lum", 1,
        "^lumera-pack: " + kNotValid +
            "lumera-pack: trailing\\.lum: warning: 4 source bytes left unused\n$"},
+      {"4 bytes after the end marker are damage", "$PACK -t trailing.lum; $PACK -d trailing.lum x", 1,
+       "^(lumera-pack: trailing\\.lum: the stream is damaged, or other data follows it: its end "
+       "marker came after 4 output bytes, at source byte [0-9]+ \\(4 source bytes left "
+       "unused\\.\\); --allow-trailing takes it as it is\n){2}$",
+       "", OnlyFiles("")},
       // The command line itself.
       {"-h and --help", "$PACK -h && $PACK --help extra", 0, "",
        "^usage: lumera-pack .*\n(.*\n)*usage: lumera-pack "},
@@ -464,26 +471,69 @@ std::vector<TPackCase> PackCases() {
   };
 }
 
+// Runs c in a fresh folder that holds the fixture and what lay adds. EXES names the
+// folder of the test executables.
+void RunPackCase(const TPackCase& c, const std::function<void(const TScratchDir&)>& lay = {}) {
+  SCOPED_TRACE(c.Name);
+  TScratchDir dir;
+  Fixture().Lay(dir);
+  if (lay) lay(dir);
+  const std::string examples = LUMERA_EXAMPLES;
+  const std::string program = std::string("export PACK=") + LUMERA_PACK_BINARY +
+                              " LUMERA=" + LUMERA_BINARY + " EXPLAIN=" + LUMERA_EXPLAIN_BINARY +
+                              " MAN=" + examples + "/../man EXES=" + examples +
+                              "/../fuzz/corpus/resource\n";
+  const TChildRun run = RunChild("/bin/bash", {"-c", program + c.Script}, dir);
+  EXPECT_EQ(run.Status, c.Status) << run.Err;
+  if (c.Err.empty()) {
+    EXPECT_EQ(run.Err, "");
+  } else {
+    EXPECT_TRUE(std::regex_search(run.Err, std::regex(c.Err))) << run.Err;
+  }
+  if (!c.Out.empty()) {
+    EXPECT_TRUE(std::regex_search(run.Out, std::regex(c.Out))) << run.Out;
+  }
+  const TChildRun check = RunChild("/bin/bash", {"-c", program + c.Check}, dir);
+  EXPECT_EQ(check.Status, 0) << c.Check << "\\n" << check.Err;
+}
+
 TEST(PackCli, EachCommandLineDoesWhatItSays) {
-  for (const TPackCase& c : PackCases()) {
-    SCOPED_TRACE(c.Name);
-    TScratchDir dir;
-    Fixture().Lay(dir);
-    const std::string program = std::string("export PACK=") + LUMERA_PACK_BINARY +
-                                " LUMERA=" + LUMERA_BINARY + " EXPLAIN=" + LUMERA_EXPLAIN_BINARY +
-                                " MAN=" + LUMERA_EXAMPLES + "/../man\n";
-    const TChildRun run = RunChild("/bin/bash", {"-c", program + c.Script}, dir);
-    EXPECT_EQ(run.Status, c.Status) << run.Err;
-    if (c.Err.empty()) {
-      EXPECT_EQ(run.Err, "");
-    } else {
-      EXPECT_TRUE(std::regex_search(run.Err, std::regex(c.Err))) << run.Err;
-    }
-    if (!c.Out.empty()) {
-      EXPECT_TRUE(std::regex_search(run.Out, std::regex(c.Out))) << run.Out;
-    }
-    const TChildRun check = RunChild("/bin/bash", {"-c", program + c.Check}, dir);
-    EXPECT_EQ(check.Status, 0) << c.Check << "\\n" << check.Err;
+  for (const TPackCase& c : PackCases()) RunPackCase(c);
+}
+
+// The damaged stream that a user met: xkb-data's base.xml packed with -9, its byte at
+// offset 5922 flipped, decodes to 69,720 of 247,104 bytes and reaches its end marker with
+// 11,664 source bytes unread. Every run that wants a whole stream refuses it, unless
+// --allow-trailing takes it; -l lists it as before.
+TEST(PackCli, ADamagedStreamFailsUnlessTrailingBytesAreAllowed) {
+  const char* const rules = "/usr/share/X11/xkb/rules/base.xml";
+  if (!Exists(rules)) GTEST_SKIP() << rules << " (xkb-data) is missing";
+  std::vector<uint8_t> damaged = Pack(Bytes(ReadFile(rules)), kSmallestLevel);
+  damaged[5922] ^= 0xFF;
+  const std::string early =
+      "lumera-pack: damaged\\.lum: the stream is damaged, or other data follows it: its end "
+      "marker came after 69720 output bytes, at source byte 5961 \\(11664 source bytes left "
+      "unused\\.\\); --allow-trailing takes it as it is";
+  const std::string warning = "lumera-pack: damaged\\.lum: warning: 11664 source bytes left unused\n";
+  const std::string replace = "$PACK --replace damaged.lum $EXES/lumera64.exe new.exe";
+  const TPackCase cases[] = {
+      {"-t", "$PACK -t damaged.lum", 1, "^" + early + "\n$"},
+      {"-d leaves no output", "$PACK -d damaged.lum out", 1, "^" + early + "\n$", "",
+       OnlyFiles("damaged.lum")},
+      {"--replace refuses it", replace, 1,
+       "^" + early + "; --force-stream puts it in all the same\n$", "", OnlyFiles("damaged.lum")},
+      {"--force-stream skips every check", replace + " --force-stream", 0, "", "",
+       "$PACK -x new.exe - | cmp - damaged.lum"},
+      {"--allow-trailing takes it",
+       "$PACK -t --allow-trailing damaged.lum && $PACK -d --allow-trailing damaged.lum out && " +
+           replace + " --allow-trailing",
+       0, "^damaged\\.lum: OK \\(69720 decoded bytes\\)\n" + warning + warning + warning + "$", "",
+       "[ $(wc -c < out) = 69720 ] && $PACK -x new.exe - | cmp - damaged.lum"},
+      {"-l lists it", "$PACK -l damaged.lum", 0, "^" + warning + "$",
+       " 17628 +69720 .* yes +11664  damaged\\.lum\n"},
+  };
+  for (const TPackCase& c : cases) {
+    RunPackCase(c, [&](const TScratchDir& dir) { WriteFile(dir / "damaged.lum", damaged); });
   }
 }
 

@@ -54,6 +54,16 @@ std::vector<TResourceCase> ResourceCases() {
        "cmp ZZ_OTHER.lum dec.xml"},
       {"-x -d decodes in one go", "$PACK -x -d lumera64.exe text.xml", 0, "",
        "cmp text.xml dec.xml"},
+      {"-x -d refuses an early end unless --allow-trailing takes it",
+       "{ cat short.lum; printf 1234; } > t.lum && "
+       "$PACK --force-stream --replace t.lum lumera64.exe t.exe && $PACK -x -d t.exe a; "
+       "$PACK -x -d --allow-trailing t.exe b",
+       0,
+       "^lumera-pack: t\\.exe: the stream is damaged, or other data follows it: its end marker "
+       "came after 15 output bytes, at source byte [0-9]+ \\(4 source bytes left unused\\.\\); "
+       "--allow-trailing takes it as it is\n"
+       "lumera-pack: t\\.exe: warning: 4 source bytes left unused\n$",
+       "[ ! -e a ] && [ \"$(cat b)\" = '<a>put back</a>' ]"},
       {"standard output into a pipe", "$PACK -x lumera64.exe - | $EXPLAIN - > explained", 0, "",
        "[ -s explained ] && $PACK -x -c lumera64.exe | cmp - sample.lum"},
       {"the first of two languages, said", "$PACK -x languages.exe first", 0,
