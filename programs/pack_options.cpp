@@ -108,6 +108,11 @@ std::vector<TOptionRow> PackRows(TPackCommandLine& line) {
        "read at most N bytes of each stream or text (default 64M, at most 2147483647); "
        "executables are read up to 1G",
        SetsByteCount(options.MaxInput, kMaxInputCeiling)},
+      {{"--allow-trailing"},
+       "",
+       "take a stream whose end marker comes with 4 or more source bytes after it, which "
+       "otherwise counts as damaged",
+       Sets(options.AllowTrailing)},
       {{"-q", "--quiet"},
        "",
        "report errors only",
