@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <random>
 #include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "encoder/event_packer.h"
 #include "encoder/output_echo.h"
 #include "encoder/range_encoder.h"
 #include "encoder/repeat_sources.h"
@@ -15,7 +18,9 @@
 #include "engine/decompressor.h"
 #include "engine/stream_decode.h"
 #include "engine/symbol_decoder.h"
+#include "explore/exploration.h"
 #include "platform/exceptions.h"
+#include "test_support.h"
 
 namespace lumera {
 namespace {
@@ -299,6 +304,128 @@ TEST(PackLevels, RefusesALevelOutsideOneToNine) {
                 "The packing level must be 1 to 9, not " + std::to_string(level) + ".");
     }
   }
+}
+
+}  // namespace
+}  // namespace lumera
+
+namespace lumera {
+namespace {
+
+// The choices of explored events, as PackEvents takes them.
+std::vector<TEventChoice> Choices(const std::vector<TEvent>& events) {
+  std::vector<TEventChoice> choices;
+  for (const TEvent& e : events) {
+    choices.push_back(e.Kind == TEventKind::Literal  ? TEventChoice::Literal(e.Byte, e.Escaped)
+                      : e.Kind == TEventKind::Repeat ? TEventChoice::Repeat(e.Code, e.Len)
+                                                     : TEventChoice::End());
+  }
+  return choices;
+}
+
+// Every saved stream: the bundled example and the fuzz targets' corpora of streams.
+std::vector<std::pair<std::string, Bytes>> SavedStreams() {
+  const std::string examples = LUMERA_EXAMPLES;
+  std::vector<std::string> paths = {examples + "/sample.lum"};
+  for (const char* folder : {"/../fuzz/corpus/decode", "/../fuzz/corpus/explain"}) {
+    for (const auto& entry :
+         std::filesystem::directory_iterator(testing::Utf8Path(examples + folder)))
+      paths.push_back(testing::Utf8(entry.path()));
+  }
+  std::vector<std::pair<std::string, Bytes>> streams;
+  for (const std::string& path : paths)
+    streams.emplace_back(path, ToBytes(testing::ReadFile(path)));
+  return streams;
+}
+
+// A parse that is not ours: of two codes that copy the same bytes, the one ours would not
+// take, and literals escaped from contexts that hold them.
+std::vector<std::pair<std::string, Bytes>> OtherParses() {
+  std::vector<std::pair<std::string, Bytes>> streams;
+  for (uint8_t code : {0, 2}) {
+    TStreamPacker packer;
+    for (char c : std::string("abab")) packer.Literal(static_cast<uint8_t>(c));
+    EXPECT_EQ(packer.TryEvent(TEventChoice::Repeat(code, 2)), TRefusal::None);
+    size_t escapedHeld = 0;
+    for (uint8_t byte : ToBytes(Records(4))) {
+      const bool held = packer.RefusalOf(TEventChoice::Literal(byte, false)) == TRefusal::None;
+      if (held && packer.TryEvent(TEventChoice::Literal(byte, true)) == TRefusal::None) {
+        ++escapedHeld;
+      } else {
+        packer.Literal(byte);
+      }
+    }
+    EXPECT_GT(escapedHeld, 10u);
+    EXPECT_EQ(packer.Output(), ToBytes("ababab" + Records(4)));
+    packer.EndMarker();
+    streams.emplace_back("another parse, code " + std::to_string(code), packer.Finish(Bytes{7, 7}));
+  }
+  return streams;
+}
+
+TEST(PackEvents, EveryStreamThatReachesItsEndComesBackByteForByte) {
+  auto streams = SavedStreams();
+  for (auto& other : OtherParses()) streams.push_back(std::move(other));
+  for (int level : {kFastestLevel, kSmallestLevel}) {
+    for (const Bytes& text : {ToBytes(Records(120)), Noise(2000), Bytes(70000, 'z'), Bytes{}}) {
+      streams.emplace_back("level " + std::to_string(level), Pack(text, level));
+    }
+  }
+  size_t ended = 0;
+  for (const auto& [name, stream] : streams) {
+    SCOPED_TRACE(name);
+    const TExploration run = Explore(stream);
+    if (!run.End) continue;
+    ++ended;
+    const std::vector<TEventChoice> events = Choices(run.Events);
+    const TPackedEvents again = PackEvents(events, run.Tail);
+    EXPECT_EQ(again.Tail, TTailOutcome::Kept);
+    EXPECT_EQ(again.Stream, stream);
+  }
+  EXPECT_GE(ended, 25u);
+}
+
+}  // namespace
+}  // namespace lumera
+
+namespace lumera {
+namespace {
+
+// Editing a literal's byte changes the text at its offset and in what later repeats copy
+// from there, and nowhere else; the stream gets a tail of its own.
+TEST(PackEvents, AnEditedByteChangesTheTextOnlyWhereItIsCopied) {
+  const Bytes text = ToBytes(Records(30));
+  const TExploration run = Explore(Pack(text));
+  std::vector<TEventChoice> events = Choices(run.Events);
+
+  // The latest escaped literal that a later repeat copies, and whose edit leaves every
+  // later event codable: its byte comes from the root, which holds every byte.
+  bool copied = false;
+  for (size_t i = run.Events.size(); i-- > 0 && !copied;) {
+    if (!run.Events[i].Escaped) continue;
+    std::vector<TEventChoice> changed = events;
+    changed[i].Byte ^= 0x20;
+    Bytes expected = text;
+    expected[run.Events[i].Out] ^= 0x20;
+    for (const TEvent& e : run.Events) {
+      for (uint32_t k = 0; e.Kind == TEventKind::Repeat && k < e.Len; ++k) {
+        expected[e.Out + k] = expected[e.From + k];
+      }
+    }
+    if (std::mismatch(expected.begin() + run.Events[i].Out + 1, expected.end(),
+                      text.begin() + run.Events[i].Out + 1)
+            .first == expected.end()) {
+      continue;
+    }
+    try {
+      const TPackedEvents packed = PackEvents(changed, run.Tail);
+      EXPECT_EQ(packed.Tail, TTailOutcome::MadeAnew);
+      EXPECT_EQ(DecodeStream(packed.Stream).Output, expected) << "event " << i;
+      copied = true;
+    } catch (const EEventRefused&) {
+    }
+  }
+  EXPECT_TRUE(copied);
 }
 
 }  // namespace
