@@ -26,6 +26,8 @@ constexpr const char* kUsage =
     "  -1 ... -9           compression level: 1 is the fast greedy parse (the default), 9\n"
     "                      weighs every choice by its cost; 2 to 8 are the same as 9\n"
     "      --best          the same as -9\n"
+    "      --events        INPUT (with --replace, NEW) is a list of events, the JSON Lines\n"
+    "                      of lumera-explain --json, packed as it stands\n"
     "      --max-output N  decode at most N bytes (suffix K, M or G; default 64M,\n"
     "                      at most 2147483647)\n"
     "      --max-input N   read at most N bytes of each stream or text (default 64M, at\n"
@@ -62,7 +64,8 @@ enum : int {
   kReplaceOption,
   kStripSignatureOption,
   kMaxInputOption,
-  kForceStreamOption
+  kForceStreamOption,
+  kEventsOption
 };
 
 constexpr TOptionSpec kOptions[] = {
@@ -76,6 +79,7 @@ constexpr TOptionSpec kOptions[] = {
     {"force", 'f', false, 'f'},
     {"multiple", 'm', false, 'm'},
     {"best", 0, false, kBestOption},
+    {"events", 0, false, kEventsOption},
     {"max-output", 0, true, kMaxOutputOption},
     {"max-input", 0, true, kMaxInputOption},
     {"force-stream", 0, false, kForceStreamOption},
@@ -184,6 +188,21 @@ const char* ModeOptionName(int code) {
   return nullptr;
 }
 
+// A list of events is packed as it stands, as INPUT or as NEW of --replace.
+void SettleEvents(const TCliOptions& options) {
+  if (!options.Events) return;
+  if (options.Mode != TCliMode::Compress && options.Mode != TCliMode::Replace) {
+    throw EUsage(
+        "--events goes with packing or --replace, not with -d, -t, -l, -x or "
+        "--list-resources");
+  }
+  if (options.LevelGiven || options.ForceStream) {
+    throw EUsage(std::string("--events and ") +
+                 (options.LevelGiven ? "a level" : "--force-stream") +
+                 " cannot be used together: the events are packed as they stand");
+  }
+}
+
 // Standard input has one content: it can be one input only.
 void RequireStandardInputOnce(const std::vector<std::string>& inputs) {
   if (std::count(inputs.begin(), inputs.end(), kStandardStream) > 1) {
@@ -231,6 +250,9 @@ void Apply(TCliOptions& options, int code) {
       break;
     case kStripSignatureOption:
       options.StripSignature = true;
+      break;
+    case kEventsOption:
+      options.Events = true;
       break;
     case kBestOption:
       options.Level = kSmallestLevel;
@@ -306,6 +328,7 @@ TCliOptions ParseCommandLine(int argc, char** argv) {
     throw EUsage(std::string("--replace and ") + modeGiven + " cannot be used together");
   }
   SettleResourceMode(options, extract);
+  SettleEvents(options);
   return options;
 }
 

@@ -76,6 +76,15 @@ TEST(CliOptions, UsageErrorsNameWhatWasWrong) {
       {{"--replace", "n", "-d", "a", "b"}, "--replace and -d cannot be used together"},
       {{"-t", "--replace=n", "a", "b"}, "--replace and -t cannot be used together"},
       {{"-xc", "--replace", "n", "a"}, "--replace and -x cannot be used together"},
+      {{"--events", "-d", "a"},
+       "--events goes with packing or --replace, not with -d, -t, -l, -x or --list-resources"},
+      {{"-x", "--events", "a"},
+       "--events goes with packing or --replace, not with -d, -t, -l, -x or --list-resources"},
+      {{"--events", "-9", "a"},
+       "--events and a level cannot be used together: the events are packed as they stand"},
+      {{"--events", "--force-stream", "--replace", "n", "a", "b"},
+       "--events and --force-stream cannot be used together: the events are packed as they "
+       "stand"},
   };
   for (const auto& [words, message] : cases) {
     try {
