@@ -20,116 +20,14 @@
 #include "platform/process.h"
 #include "platform/standard_streams.h"
 #include "programs/command_line.h"
+#include "programs/explain_options.h"
 
 namespace lumera {
 namespace {
 
 constexpr const char* kProgram = "lumera-explain";
 
-constexpr const char* kUsage =
-    "usage: lumera-explain [--json | --html PAGE [-f]] [--against FILE] [--max-output N]\n"
-    "                      [--max-input N] STREAM\n"
-    "Shows every event of a stream: each literal, repeat and the end marker, with its bits.\n"
-    "STREAM - reads standard input.\n"
-    "\n"
-    "  (default)           a listing on standard output: one line per event, then a summary\n"
-    "      --json          JSON Lines on standard output, one object per event\n"
-    "      --html PAGE     a self-contained heat-map page in PAGE (- for standard output)\n"
-    "  -f, --force         replace an existing PAGE\n"
-    "      --against FILE  compare the decoded output with FILE; exit status 3 if they differ\n"
-    "      --max-output N  stop after N decoded bytes (suffix K, M or G; default 64M,\n"
-    "                      at most 2147483647)\n"
-    "      --max-input N   read at most N bytes of STREAM and FILE (default 64M, at most\n"
-    "                      2147483647)\n"
-    "  -h, --help          show this text\n"
-    "  -V, --version       show the version\n"
-    "  --                  end the options: what follows is STREAM\n"
-    "\n"
-    "Exit status: 0 done, 1 failure (also a stream that fails to decode), 2 usage error,\n"
-    "3 the output differs from the --against FILE, 141 the reader of standard output went\n"
-    "away.\n";
-
 constexpr int kDiffers = 3;
-
-enum class TFormat { Listing, Json, Page };
-
-struct TOptions {
-  TFormat Format = TFormat::Listing;
-  std::string Page;
-  std::optional<std::string> Against;
-  uint64_t MaxOutput = kDefaultMaxOutput;
-  uint64_t MaxInput = kDefaultMaxInput;
-  bool Force = false;
-  std::string Stream;
-  bool Help = false;
-  bool Version = false;
-};
-
-enum TLongOnly { kJson = 256, kHtml, kAgainst, kMaxOutput, kMaxInput };
-
-void SetFormat(TOptions& options, TFormat format) {
-  if (options.Format != TFormat::Listing && options.Format != format) {
-    throw EUsage("--json and --html cannot be used together");
-  }
-  options.Format = format;
-}
-
-TOptions ParseOptions(int argc, char** argv) {
-  static constexpr TOptionSpec kOptions[] = {
-      {"help", 'h', false, 'h'},
-      {"version", 'V', false, 'V'},
-      {"force", 'f', false, 'f'},
-      {"json", 0, false, kJson},
-      {"html", 0, true, kHtml},
-      {"against", 0, true, kAgainst},
-      {"max-output", 0, true, kMaxOutput},
-      {"max-input", 0, true, kMaxInput},
-  };
-  const TParsedCommandLine parsed = ReadCommandLine(argc, argv, kOptions);
-  TOptions options;
-  for (const auto& [code, value] : parsed.Options) {
-    switch (code) {
-      case 'f':
-        options.Force = true;
-        break;
-      case 'h':
-        options.Help = true;
-        break;
-      case 'V':
-        options.Version = true;
-        break;
-      case kJson:
-        SetFormat(options, TFormat::Json);
-        break;
-      case kHtml:
-        SetFormat(options, TFormat::Page);
-        options.Page = value;
-        break;
-      case kAgainst:
-        options.Against = value;
-        break;
-      case kMaxOutput:
-        options.MaxOutput = ParseByteCount("--max-output", value, kMaxOutputCeiling);
-        break;
-      case kMaxInput:
-        options.MaxInput = ParseByteCount("--max-input", value, kMaxInputCeiling);
-        break;
-    }
-  }
-  if (options.Help || options.Version) return options;
-  const std::vector<std::string>& operands = parsed.Operands;
-  if (operands.empty()) throw EUsage("no STREAM given");
-  if (operands.size() > 1) {
-    throw EUsage("one STREAM at a time; unexpected '" + operands[1] + "'");
-  }
-  options.Stream = operands[0];
-  if (options.Stream == kStandardStream && options.Against == kStandardStream) {
-    throw EUsage(
-        "standard input ('-') can be read only once: it cannot be both STREAM and "
-        "the --against FILE");
-  }
-  return options;
-}
 
 // Hands what a writer puts out to an output file, a chunk at a time. A stream swallows
 // what its buffer raises, so the first failure is kept for Finish to raise.
@@ -169,16 +67,16 @@ class TOutputFileBuffer : public std::streambuf {
   std::exception_ptr FFailure;
 };
 
-void WriteReport(std::ostream& out, const TOptions& options, const TExploration& run,
+void WriteReport(std::ostream& out, const TExplainOptions& options, const TExploration& run,
                  const TComparison* against) {
   switch (options.Format) {
-    case TFormat::Listing:
+    case TExplainFormat::Listing:
       WriteListing(out, run, against);
       break;
-    case TFormat::Json:
+    case TExplainFormat::Json:
       WriteJsonLines(out, run, against);
       break;
-    case TFormat::Page:
+    case TExplainFormat::Page:
       WritePage(out, run, against, DisplayName(options.Stream));
       break;
   }
@@ -195,7 +93,7 @@ void WriteThrough(TOutputFile& out, F write) {
 
 // The page goes to its own file, which is put in place only once the whole page is there
 // and the verdict, which the one who asked for it reads on the console, is out.
-void WritePageFile(const TOptions& options, const TExploration& run, const TComparison* against) {
+void WritePageFile(const TExplainOptions& options, const TExploration& run, const TComparison* against) {
   std::vector<std::string> inputs = {options.Stream};
   if (options.Against) inputs.push_back(*options.Against);
   CheckOutputTarget(inputs, options.Page, options.Force);
@@ -205,7 +103,7 @@ void WritePageFile(const TOptions& options, const TExploration& run, const TComp
   file.Commit();
 }
 
-int Run(const TOptions& options) {
+int Run(const TExplainOptions& options) {
   // Both inputs are read before the work starts, so that a missing file fails at once.
   const std::vector<uint8_t> stream = ReadInput(options.Stream, options.MaxInput);
   const std::optional<std::vector<uint8_t>> known =
@@ -214,7 +112,7 @@ int Run(const TOptions& options) {
   std::optional<TComparison> against;
   if (known) against = Compare(run, *known, DisplayName(*options.Against));
   const TComparison* verdict = against ? &*against : nullptr;
-  if (options.Format == TFormat::Page && options.Page != kStandardStream) {
+  if (options.Format == TExplainFormat::Page && options.Page != kStandardStream) {
     WritePageFile(options, run, verdict);
   } else {
     TOutputFile out(kStandardStream);
@@ -228,9 +126,9 @@ int Run(const TOptions& options) {
 }
 
 int Main(int argc, char** argv) {
-  const TOptions options = ParseOptions(argc, argv);
+  const TExplainOptions options = ParseExplainCommandLine(argc, argv);
   if (options.Help) {
-    WriteStandardOutput(kUsage);
+    WriteStandardOutput(ExplainUsageText());
   } else if (options.Version) {
     WriteStandardOutput(std::string(kProgram) + " " + kVersion + "\n");
   } else {

@@ -2,143 +2,168 @@
 
 #include <algorithm>
 #include <charconv>
+#include <functional>
+#include <optional>
 #include <string_view>
+
+#include "programs/option_table.h"
 
 namespace lumera {
 
 namespace {
 
-constexpr const char* kUsage =
+constexpr const char* kUsageHead =
     "usage: lumera-pack [OPTIONS] [INPUT [OUTPUT]]\n"
     "Packs INPUT into a stream, by default INPUT.lum, or decodes one with -d.\n"
     "INPUT or OUTPUT '-' is standard input or standard output; with no INPUT, standard\n"
     "input is read when it is not a terminal.\n"
-    "\n"
-    "  -z, --compress      pack (the default)\n"
-    "  -d, --decompress, --uncompress\n"
-    "                      decode a whole stream; FILE.lum gives FILE\n"
-    "  -t, --test          decode each INPUT in memory and report; write nothing\n"
-    "  -l, --list          list each INPUT's sizes, ratio, events and end\n"
-    "  -c, --stdout, --to-stdout\n"
-    "                      write to standard output\n"
-    "  -f, --force         overwrite an existing OUTPUT\n"
-    "  -m, --multiple      several INPUTs, each to its default name\n"
-    "  -1 ... -9           compression level: 1 is the fast greedy parse (the default), 9\n"
-    "                      weighs every choice by its cost; 2 to 8 are the same as 9\n"
-    "      --best          the same as -9\n"
-    "      --events        INPUT (with --replace, NEW) is a list of events, the JSON Lines\n"
-    "                      of lumera-explain --json, packed as it stands\n"
-    "      --max-output N  decode at most N bytes (suffix K, M or G; default 64M,\n"
-    "                      at most 2147483647)\n"
-    "      --max-input N   read at most N bytes of each stream or text (default 64M, at\n"
-    "                      most 2147483647); executables are read up to 1G\n"
-    "  -q, --quiet         report errors only\n"
-    "  -v, --verbose       also report sizes and times\n"
-    "  -x                  extract the stream in a resource of the executable INPUT;\n"
-    "                      OUTPUT defaults to IDR_LUMERA.lum, with -d decoded to .xml\n"
-    "      --name NAME     the resource's name (default IDR_LUMERA), or --id N\n"
-    "      --type T        its type: a number, RCDATA (the default), ICON, ... or a name\n"
-    "      --lang N        its language (default: the first in the file)\n"
-    "      --list-resources  list every resource of each executable INPUT\n"
-    "      --replace NEW   write INPUT, an executable, to OUTPUT with the stream NEW as\n"
-    "                      the resource, growing the file if need be; NEW must decode to\n"
-    "                      its end marker; with a level, NEW is text, packed first\n"
-    "      --force-stream  with --replace, take NEW without decoding it\n"
-    "      --strip-signature  with --replace, remove a signature instead of refusing\n"
-    "  -h, --help          show this text\n"
-    "  -V, --version       show the version\n"
-    "  --                  end the options: what follows is an operand\n"
+    "\n";
+
+constexpr const char* kUsageTail =
     "\n"
     "Exit status: 0 on success, 1 on a failure, 2 on a usage error; 141 when the reader\n"
     "of standard output went away.\n";
 
-// Codes of the long options that have no short form.
-enum : int {
-  kBestOption = 256,
-  kMaxOutputOption,
-  kNameOption,
-  kIdOption,
-  kTypeOption,
-  kLangOption,
-  kListResourcesOption,
-  kReplaceOption,
-  kStripSignatureOption,
-  kMaxInputOption,
-  kForceStreamOption,
-  kEventsOption
-};
-
-constexpr TOptionSpec kOptions[] = {
-    {"compress", 'z', false, 'z'},
-    {"decompress", 'd', false, 'd'},
-    {"uncompress", 0, false, 'd'},
-    {"test", 't', false, 't'},
-    {"list", 'l', false, 'l'},
-    {"stdout", 'c', false, 'c'},
-    {"to-stdout", 0, false, 'c'},
-    {"force", 'f', false, 'f'},
-    {"multiple", 'm', false, 'm'},
-    {"best", 0, false, kBestOption},
-    {"events", 0, false, kEventsOption},
-    {"max-output", 0, true, kMaxOutputOption},
-    {"max-input", 0, true, kMaxInputOption},
-    {"force-stream", 0, false, kForceStreamOption},
-    {"name", 0, true, kNameOption},
-    {"id", 0, true, kIdOption},
-    {"type", 0, true, kTypeOption},
-    {"lang", 0, true, kLangOption},
-    {"list-resources", 0, false, kListResourcesOption},
-    {"replace", 0, true, kReplaceOption},
-    {"strip-signature", 0, false, kStripSignatureOption},
-    {"quiet", 'q', false, 'q'},
-    {"verbose", 'v', false, 'v'},
-    {"help", 'h', false, 'h'},
-    {"version", 'V', false, 'V'},
-    {nullptr, 'x', false, 'x'},
-    {nullptr, '1', false, '1'},
-    {nullptr, '2', false, '2'},
-    {nullptr, '3', false, '3'},
-    {nullptr, '4', false, '4'},
-    {nullptr, '5', false, '5'},
-    {nullptr, '6', false, '6'},
-    {nullptr, '7', false, '7'},
-    {nullptr, '8', false, '8'},
-    {nullptr, '9', false, '9'},
+// What the options set, and what the checks after them need to know.
+struct TPackCommandLine {
+  TCliOptions Options;
+  bool Extract = false;     // -x, which combines with -d
+  bool ReplaceGiven = false;
+  std::string ModeGiven;    // the first option that --replace cannot go with
 };
 
 // --id and --lang: a resource's numbers are 16 bits.
-uint32_t ParseResourceNumber(const char* option, std::string_view text) {
-  uint32_t value = 0;
-  const char* end = text.data() + text.size();
-  const auto [stop, error] = std::from_chars(text.data(), end, value);
-  if (text.empty() || error != std::errc() || stop != end || value > 0xFFFF) {
-    throw EUsage(std::string(option) + " wants a number from 0 to 65535, not '" +
-                 std::string(text) + "'");
-  }
-  return value;
+std::function<void(const TGiven&)> SetsResourceNumber(std::optional<uint32_t>& number) {
+  return [&number](const TGiven& given) {
+    uint32_t value = 0;
+    const std::string& text = given.Value;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    if (text.empty() || error != std::errc() || stop != end || value > 0xFFFF) {
+      throw EUsage(std::string(given.Name) + " wants a number from 0 to 65535, not '" + text +
+                   "'");
+    }
+    number = value;
+  };
 }
 
-// The options with a value that select or replace a resource. Returns whether code was one.
-bool ApplyResourceOption(TCliOptions& options, int code, const std::string& value) {
-  switch (code) {
-    case kNameOption:
-      options.Resource.Name = value;
-      return true;
-    case kIdOption:
-      options.Resource.Id = ParseResourceNumber("--id", value);
-      return true;
-    case kTypeOption:
-      options.Resource.Type = value;
-      return true;
-    case kLangOption:
-      options.Resource.Language = ParseResourceNumber("--lang", value);
-      return true;
-    case kReplaceOption:
-      options.Mode = TCliMode::Replace;
-      options.Replacement = value;
-      return true;
-  }
-  return false;
+std::function<void(const TGiven&)> SetsText(std::optional<std::string>& text) {
+  return [&text](const TGiven& given) { text = given.Value; };
+}
+
+// The options that choose what to do, or where to write: --replace cannot go with any of
+// them, so the first one given is noted.
+std::function<void(const TGiven&)> Chooses(TPackCommandLine& line,
+                                           const std::function<void()>& choose) {
+  return [&line, choose](const TGiven& given) {
+    if (line.ModeGiven.empty()) line.ModeGiven = given.Name;
+    choose();
+  };
+}
+
+std::function<void(const TGiven&)> ChoosesMode(TPackCommandLine& line, TCliMode mode) {
+  return Chooses(line, [&line, mode] { line.Options.Mode = mode; });
+}
+
+std::vector<TOptionRow> PackRows(TPackCommandLine& line) {
+  TCliOptions& options = line.Options;
+  TResourceOptions& resource = options.Resource;
+  const auto level = [&options](const TGiven& given) {
+    options.Level = given.Name == "--best" ? kSmallestLevel : given.Name[1] - '0';
+    options.LevelGiven = true;
+  };
+  return {
+      {{"-z", "--compress"}, "", "pack (the default)", ChoosesMode(line, TCliMode::Compress)},
+      {{"-d", "--decompress", "--uncompress"},
+       "",
+       "decode a whole stream; FILE.lum gives FILE",
+       ChoosesMode(line, TCliMode::Decompress)},
+      {{"-t", "--test"},
+       "",
+       "decode each INPUT in memory and report; write nothing",
+       ChoosesMode(line, TCliMode::Test)},
+      {{"-l", "--list"},
+       "",
+       "list each INPUT's sizes, ratio, events and end",
+       ChoosesMode(line, TCliMode::List)},
+      {{"-c", "--stdout", "--to-stdout"},
+       "",
+       "write to standard output",
+       Chooses(line, [&options] { options.ToStdout = true; })},
+      {{"-f", "--force"}, "", "overwrite an existing OUTPUT", Sets(options.Force)},
+      {{"-m", "--multiple"}, "", "several INPUTs, each to its default name", Sets(options.Multiple)},
+      {{"-1", "-2", "-3", "-4", "-5", "-6", "-7", "-8", "-9"},
+       "",
+       "compression level: 1 is the fast greedy parse (the default), 9 weighs every choice by "
+       "its cost; 2 to 8 are the same as 9",
+       level,
+       "-1 ... -9"},
+      {{"--best"}, "", "the same as -9", level},
+      {{"--events"},
+       "",
+       "INPUT (with --replace, NEW) is a list of events, the JSON Lines of lumera-explain "
+       "--json, packed as it stands",
+       Sets(options.Events)},
+      {{"--max-output"},
+       "N",
+       "decode at most N bytes (suffix K, M or G; default 64M, at most 2147483647)",
+       SetsByteCount(options.MaxOutput, kMaxOutputCeiling)},
+      {{"--max-input"},
+       "N",
+       "read at most N bytes of each stream or text (default 64M, at most 2147483647); "
+       "executables are read up to 1G",
+       SetsByteCount(options.MaxInput, kMaxInputCeiling)},
+      {{"-q", "--quiet"},
+       "",
+       "report errors only",
+       [&options](const TGiven&) { options.Verbosity = TVerbosity::Quiet; }},
+      {{"-v", "--verbose"},
+       "",
+       "also report sizes and times",
+       [&options](const TGiven&) { options.Verbosity = TVerbosity::Verbose; }},
+      {{"-x"},
+       "",
+       "extract the stream in a resource of the executable INPUT; OUTPUT defaults to "
+       "IDR_LUMERA.lum, with -d decoded to .xml",
+       Chooses(line, [&line] { line.Extract = true; })},
+      {{"--name"},
+       "NAME",
+       "the resource's name (default IDR_LUMERA), or --id N",
+       SetsText(resource.Name)},
+      {{"--id"}, "N", "the resource's number, instead of a name", SetsResourceNumber(resource.Id)},
+      {{"--type"},
+       "T",
+       "its type: a number, RCDATA (the default), ICON, ... or a name",
+       SetsText(resource.Type)},
+      {{"--lang"},
+       "N",
+       "its language (default: the first in the file)",
+       SetsResourceNumber(resource.Language)},
+      {{"--list-resources"},
+       "",
+       "list every resource of each executable INPUT",
+       ChoosesMode(line, TCliMode::ListResources)},
+      {{"--replace"},
+       "NEW",
+       "write INPUT, an executable, to OUTPUT with the stream NEW as the resource, growing the "
+       "file if need be; NEW must decode to its end marker; with a level, NEW is text, packed "
+       "first",
+       [&line](const TGiven& given) {
+         line.ReplaceGiven = true;
+         line.Options.Mode = TCliMode::Replace;
+         line.Options.Replacement = given.Value;
+       }},
+      {{"--force-stream"},
+       "",
+       "with --replace, take NEW without decoding it",
+       Sets(options.ForceStream)},
+      {{"--strip-signature"},
+       "",
+       "with --replace, remove a signature instead of refusing",
+       Sets(options.StripSignature)},
+      HelpRow(options.Help),
+      VersionRow(options.Version),
+  };
 }
 
 // -x combines with -d, so the mode is settled once every option is read.
@@ -166,28 +191,6 @@ void SettleResourceMode(TCliOptions& options, bool extract) {
   }
 }
 
-// The options that choose what to do, or where to write, as the user knows them: --replace
-// cannot go with any of them.
-const char* ModeOptionName(int code) {
-  switch (code) {
-    case 'z':
-      return "-z";
-    case 'd':
-      return "-d";
-    case 't':
-      return "-t";
-    case 'l':
-      return "-l";
-    case 'c':
-      return "-c";
-    case 'x':
-      return "-x";
-    case kListResourcesOption:
-      return "--list-resources";
-  }
-  return nullptr;
-}
-
 // A list of events is packed as it stands, as INPUT or as NEW of --replace.
 void SettleEvents(const TCliOptions& options) {
   if (!options.Events) return;
@@ -207,61 +210,6 @@ void SettleEvents(const TCliOptions& options) {
 void RequireStandardInputOnce(const std::vector<std::string>& inputs) {
   if (std::count(inputs.begin(), inputs.end(), kStandardStream) > 1) {
     throw EUsage("standard input ('-') can be read only once");
-  }
-}
-
-void Apply(TCliOptions& options, int code) {
-  switch (code) {
-    case 'z':
-      options.Mode = TCliMode::Compress;
-      break;
-    case 'd':
-      options.Mode = TCliMode::Decompress;
-      break;
-    case 't':
-      options.Mode = TCliMode::Test;
-      break;
-    case 'l':
-      options.Mode = TCliMode::List;
-      break;
-    case 'c':
-      options.ToStdout = true;
-      break;
-    case 'f':
-      options.Force = true;
-      break;
-    case 'm':
-      options.Multiple = true;
-      break;
-    case 'q':
-      options.Verbosity = TVerbosity::Quiet;
-      break;
-    case 'v':
-      options.Verbosity = TVerbosity::Verbose;
-      break;
-    case 'h':
-      options.Help = true;
-      break;
-    case 'V':
-      options.Version = true;
-      break;
-    case kListResourcesOption:
-      options.Mode = TCliMode::ListResources;
-      break;
-    case kStripSignatureOption:
-      options.StripSignature = true;
-      break;
-    case kEventsOption:
-      options.Events = true;
-      break;
-    case kBestOption:
-      options.Level = kSmallestLevel;
-      options.LevelGiven = true;
-      break;
-    default:
-      options.Level = code - '0';
-      options.LevelGiven = true;
-      break;  // '1' to '9'
   }
 }
 
@@ -301,35 +249,14 @@ std::vector<TJob> SingleJob(const TCliOptions& options, bool stdinIsTerminal) {
 }  // namespace
 
 TCliOptions ParseCommandLine(int argc, char** argv) {
-  const TParsedCommandLine parsed = ReadCommandLine(argc, argv, kOptions);
-  TCliOptions options;
-  bool extract = false;
-  const char* modeGiven = nullptr;  // the first option that --replace cannot go with
-  bool replaceGiven = false;
-  for (const auto& [code, value] : parsed.Options) {
-    if (const char* name = ModeOptionName(code); name != nullptr && modeGiven == nullptr) {
-      modeGiven = name;
-    }
-    replaceGiven = replaceGiven || code == kReplaceOption;
-    if (code == kMaxOutputOption) {
-      options.MaxOutput = ParseByteCount("--max-output", value, kMaxOutputCeiling);
-    } else if (code == kMaxInputOption) {
-      options.MaxInput = ParseByteCount("--max-input", value, kMaxInputCeiling);
-    } else if (code == kForceStreamOption) {
-      options.ForceStream = true;
-    } else if (code == 'x') {
-      extract = true;
-    } else if (!ApplyResourceOption(options, code, value)) {
-      Apply(options, code);
-    }
+  TPackCommandLine line;
+  line.Options.Operands = ParseWithTable(argc, argv, PackRows(line));
+  if (line.ReplaceGiven && !line.ModeGiven.empty()) {
+    throw EUsage("--replace and " + line.ModeGiven + " cannot be used together");
   }
-  options.Operands = parsed.Operands;
-  if (replaceGiven && modeGiven != nullptr) {
-    throw EUsage(std::string("--replace and ") + modeGiven + " cannot be used together");
-  }
-  SettleResourceMode(options, extract);
-  SettleEvents(options);
-  return options;
+  SettleResourceMode(line.Options, line.Extract);
+  SettleEvents(line.Options);
+  return line.Options;
 }
 
 std::vector<TJob> PlanJobs(const TCliOptions& options, bool stdinIsTerminal) {
@@ -363,7 +290,9 @@ std::string DefaultOutputName(const std::string& input, TCliMode mode) {
 }
 
 std::string UsageText() {
-  return kUsage;
+  TPackCommandLine unused;
+  return kUsageHead + OptionsHelp(PackRows(unused)) +
+         HelpLine("--", "end the options: what follows is an operand") + kUsageTail;
 }
 
 }  // namespace lumera

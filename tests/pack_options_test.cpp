@@ -2,21 +2,30 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <string>
 #include <vector>
 
+#include "programs/explain_options.h"
 #include "test_support.h"
 
 namespace lumera {
 namespace {
 
 // Parses a command line given as words after the program's name.
-TCliOptions Parse(std::vector<std::string> words) {
-  words.insert(words.begin(), "lumera-pack");
+template <class TOptions = TCliOptions>
+TOptions Parse(std::vector<std::string> words,
+               const std::function<TOptions(int, char**)>& parse = ParseCommandLine) {
+  words.insert(words.begin(), "program");
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(word.data());
   argv.push_back(nullptr);
-  return ParseCommandLine(static_cast<int>(words.size()), argv.data());
+  return parse(static_cast<int>(words.size()), argv.data());
+}
+
+TExplainOptions ParseExplain(const std::vector<std::string>& words) {
+  return Parse<TExplainOptions>(words, ParseExplainCommandLine);
 }
 
 TEST(CliOptions, OptionsAndOperandsInAnyOrder) {
@@ -42,6 +51,10 @@ TEST(CliOptions, OptionsAndOperandsInAnyOrder) {
       // A long option may be cut to a prefix that names it alone.
       {{"--max-out=2k", "--dec", "a"}, TCliMode::Decompress, 1, 2048, {"a"}},
       {{"-9", "--", "-"}, TCliMode::Compress, 9, kDefaultMaxOutput, {"-"}},
+      // Every name of an option, and a prefix of one of its names, reads alike.
+      {{"--uncompress", "-5"}, TCliMode::Decompress, 5, kDefaultMaxOutput, {}},
+      {{"--unc", "--to-std"}, TCliMode::Decompress, 1, kDefaultMaxOutput, {}},
+      {{"--list-res", "--be"}, TCliMode::ListResources, 9, kDefaultMaxOutput, {}},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.Words));
@@ -76,6 +89,10 @@ TEST(CliOptions, UsageErrorsNameWhatWasWrong) {
       {{"--replace", "n", "-d", "a", "b"}, "--replace and -d cannot be used together"},
       {{"-t", "--replace=n", "a", "b"}, "--replace and -t cannot be used together"},
       {{"-xc", "--replace", "n", "a"}, "--replace and -x cannot be used together"},
+      {{"--decompress", "--replace", "n", "a"}, "--replace and -d cannot be used together"},
+      {{"-x", "--lang", "x", "e"}, "--lang wants a number from 0 to 65535, not 'x'"},
+      {{"-x", "--id=65536", "e"}, "--id wants a number from 0 to 65535, not '65536'"},
+      {{"--li"}, "unknown option '--li'"},  // --list or --list-resources
       {{"--events", "-d", "a"},
        "--events goes with packing or --replace, not with -d, -t, -l, -x or --list-resources"},
       {{"-x", "--events", "a"},
@@ -154,6 +171,78 @@ TEST(CliOptions, DefaultNamesAddOrDropTheSuffix) {
   }
   EXPECT_EQ(testing::FailureMessage([] { DefaultOutputName("x.gz", TCliMode::Decompress); }),
             "x.gz: the name does not end with .lum, so there is no default OUTPUT; give one");
+}
+
+TEST(CliOptions, ExplainTakesOneStreamAndOneFormat) {
+  struct TCase {
+    std::vector<std::string> Words;
+    TExplainFormat Format;
+    std::string Page;
+    std::string Against;  // empty: none
+    uint64_t MaxOutput;
+    std::string Stream;
+  };
+  const TCase cases[] = {
+      {{"s"}, TExplainFormat::Listing, "", "", kDefaultMaxOutput, "s"},
+      {{"-", "--json"}, TExplainFormat::Json, "", "", kDefaultMaxOutput, "-"},
+      {{"--html", "p.html", "s"}, TExplainFormat::Page, "p.html", "", kDefaultMaxOutput, "s"},
+      {{"--htm=-", "--against", "k", "--max-out=1k", "s"}, TExplainFormat::Page, "-", "k", 1024,
+       "s"},
+      {{"--", "--json"}, TExplainFormat::Listing, "", "", kDefaultMaxOutput, "--json"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.Words));
+    const TExplainOptions options = ParseExplain(c.Words);
+    EXPECT_EQ(options.Format, c.Format);
+    EXPECT_EQ(options.Page, c.Page);
+    EXPECT_EQ(options.Against.value_or(""), c.Against);
+    EXPECT_EQ(options.MaxOutput, c.MaxOutput);
+    EXPECT_EQ(options.Stream, c.Stream);
+  }
+  const TExplainOptions flags = ParseExplain({"-fhV", "--max-input", "2M"});
+  EXPECT_TRUE(flags.Force && flags.Help && flags.Version);
+  EXPECT_EQ(flags.MaxInput, uint64_t{2} << 20);
+
+  const std::pair<std::vector<std::string>, std::string> refused[] = {
+      {{}, "no STREAM given"},
+      {{"a", "b"}, "one STREAM at a time; unexpected 'b'"},
+      {{"--json", "--html", "p", "s"}, "--json and --html cannot be used together"},
+      {{"--against", "-", "-"},
+       "standard input ('-') can be read only once: it cannot be both STREAM and the --against "
+       "FILE"},
+      {{"s", "--html"}, "option '--html' needs an argument"},
+      {{"-x", "s"}, "unknown option '-x'"},
+      {{"--json=x", "s"}, "option '--json' takes no argument"},
+      {{"--max-input", "1Q", "s"}, "--max-input wants a byte count such as 1048576 or 64M, not '1Q'"},
+  };
+  for (const auto& [words, message] : refused) {
+    EXPECT_EQ(testing::FailureMessage([&] { ParseExplain(words); }), message)
+        << ::testing::PrintToString(words);
+  }
+}
+
+// Every option has its line, long names line up, and a long label or text wraps.
+TEST(CliOptions, TheHelpShowsEachRowOfTheTable) {
+  const std::string pack = UsageText();
+  for (const char* line : {
+           "\n  -d, --decompress, --uncompress\n                      decode a whole stream",
+           "\n      --best          the same as -9\n",
+           "\n  -1 ... -9           compression level: ",
+           "\n      --list-resources\n                      list every resource",
+           "\n  --                  end the options",
+       }) {
+    EXPECT_NE(pack.find(line), std::string::npos) << line;
+  }
+  const std::string explain = ExplainUsageText();
+  EXPECT_NE(explain.find("\n      --html PAGE     a self-contained"), std::string::npos);
+  for (const std::string& text : {pack, explain}) {
+    size_t longest = 0;
+    for (size_t at = 0, end; at < text.size(); at = end + 1) {
+      end = text.find('\n', at);
+      if (text.compare(at, 2, "  ") == 0) longest = std::max(longest, end - at);
+    }
+    EXPECT_LE(longest, 79u);
+  }
 }
 
 }  // namespace
