@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "encoder/event_packer.h"
 #include "encoder/pack.h"
 #include "encoder/stream_packer.h"
 #include "engine/stream_decode.h"
@@ -46,6 +47,38 @@ Event PublicEvent(const TEvent& e) {
   return event;
 }
 
+TEventChoice ChoiceOf(const Event& e) {
+  switch (e.type) {
+    case EventType::Literal:
+      return TEventChoice::Literal(e.byte, e.escaped);
+    case EventType::Repeat:
+      return TEventChoice::Repeat(e.code, e.len);
+    case EventType::End:
+      break;
+  }
+  return TEventChoice::End();
+}
+
+StreamTail PublicTail(const TStreamTail& t) {
+  return {t.Code, t.BitsTaken, t.UnusedBitCount, t.UnusedBits, t.Trailing};
+}
+
+TStreamTail TailOf(const StreamTail& t) {
+  return {t.code, t.bits_taken, t.unused_bit_count, t.unused_bits, t.trailing};
+}
+
+TailOutcome PublicOutcome(TTailOutcome outcome) {
+  switch (outcome) {
+    case TTailOutcome::Kept:
+      return TailOutcome::Kept;
+    case TTailOutcome::MadeAnew:
+      return TailOutcome::MadeAnew;
+    case TTailOutcome::Differs:
+      break;
+  }
+  return TailOutcome::Differs;
+}
+
 Resource PublicResource(const TResourceInfo& info) {
   Resource resource;
   resource.type = TypeText(info.Type);
@@ -73,14 +106,15 @@ Error ExecutableError(const EBadExecutable& e) {
 
 Error::Error(ErrorKind kind, const std::string& what, std::string className, std::string message,
              std::optional<uint64_t> outOffset, std::optional<uint64_t> sourceOffset,
-             std::optional<uint64_t> inputOffset)
+             std::optional<uint64_t> inputOffset, std::optional<uint64_t> eventIndex)
     : std::runtime_error(what),
       kind_(kind),
       class_name_(std::move(className)),
       message_(std::move(message)),
       out_offset_(outOffset),
       source_offset_(sourceOffset),
-      input_offset_(inputOffset) {}
+      input_offset_(inputOffset),
+      event_index_(eventIndex) {}
 
 const char* Version() {
   return kVersion;
@@ -127,7 +161,23 @@ ExplainSummary Explain(std::span<const uint8_t> stream,
   summary.max_total = run.MaxTotal;
   summary.overloaded_hits = run.OverloadedHits;
   summary.left_over = run.LeftOver;
+  if (run.Tail) summary.tail = PublicTail(*run.Tail);
   return summary;
+}
+
+PackedEvents PackEvents(std::span<const Event> events, const std::optional<StreamTail>& tail,
+                        const DecompressOptions& options) {
+  std::vector<TEventChoice> choices;
+  choices.reserve(events.size());
+  for (const Event& e : events) choices.push_back(ChoiceOf(e));
+  try {
+    TPackedEvents packed = lumera::PackEvents(
+        choices, tail ? std::optional(TailOf(*tail)) : std::nullopt, options.max_output);
+    return {std::move(packed.Stream), PublicOutcome(packed.Tail)};
+  } catch (const EEventRefused& e) {
+    throw Error(ErrorKind::RefusedEvent, e.Message(), e.ClassName(), e.Message(), {}, {}, {},
+                e.Index());
+  }
 }
 
 std::vector<Resource> ListResources(std::span<const uint8_t> exe) {

@@ -1,8 +1,10 @@
 // The explorer on a real text as whole processes: lumera-explain --json and --html on the
 // iso-codes list of subdivisions packed by the encoder (wall time and peak memory), the
-// page's size against its budget, and how long headless Chromium takes to render it.
-// Exits with status 1 when a run fails or misses a target; the render time is an aim and
-// only reported.
+// page's size against its budget, and how long headless Chromium takes to render it. Then
+// lumera-pack --events on the JSON events beside lumera-pack -1 on the text, both in MB of
+// text per second; --events must give the stream back byte for byte.
+// Exits with status 1 when a run fails or misses a target; the render time and the
+// speeds are only reported.
 //
 //   explain_bench [EXPLAIN [TEXT]]
 #include <unistd.h>
@@ -61,6 +63,37 @@ bool Report(const char* what, const TChildRun& run, double seconds) {
   return ok;
 }
 
+// The fastest of kRuns runs of argv, in MB of text per second.
+double TextMBps(const std::vector<std::string>& argv, const lumera::testing::TScratchDir& dir,
+                size_t textBytes) {
+  double fastest = 0;
+  for (int i = 0; i < kRuns; ++i) {
+    const TChildRun run = Measure(argv, dir);
+    if (run.Status != 0) return 0;
+    fastest = std::max(fastest, textBytes / run.Seconds / 1e6);
+  }
+  return fastest;
+}
+
+// lumera-pack -1 on the text beside --events on the JSON of its stream.
+bool ReportEventsSpeed(const lumera::testing::TScratchDir& dir, const std::string& explain,
+                       size_t textBytes, const Bytes& stream) {
+  const std::string pack = fs::absolute(LUMERA_PACK).string();
+  const TChildRun json = lumera::testing::RunChild(explain, {"--json", "bench.lum"}, dir);
+  lumera::testing::WriteFile(dir / "bench.json", json.Out);
+  const TChildRun back =
+      lumera::testing::RunChild(pack, {"--events", "-f", "bench.json", "back.lum"}, dir);
+  const bool same = back.Status == 0 && lumera::testing::ReadFile(dir / "back.lum") ==
+                                            std::string(stream.begin(), stream.end());
+  std::printf("lumera-pack -1          %.2f MB/s of text\n",
+              TextMBps({pack, "-1", "-c", "bench.txt"}, dir, textBytes));
+  std::printf("lumera-pack --events    %.2f MB/s of text, from %.1f MB of JSON events%s\n",
+              TextMBps({pack, "--events", "-c", "bench.json"}, dir, textBytes),
+              json.Out.size() / 1e6,
+              same ? "; the stream back byte for byte" : "  FAILED: not the stream back");
+  return same;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -75,6 +108,7 @@ int main(int argc, char** argv) {
   const lumera::testing::TScratchDir dir;
   const Bytes stream = lumera::Pack(text);
   lumera::testing::WriteFile(dir / "bench.lum", stream);
+  lumera::testing::WriteFile(dir / "bench.txt", text);
   std::printf("explorer: %s, %zu bytes packed to %zu\n", textPath.c_str(), text.size(),
               stream.size());
 
@@ -107,6 +141,7 @@ int main(int argc, char** argv) {
     std::printf("chromium render        skipped, no Chromium at '%s' (Debian package chromium)\n",
                 lumera::testing::kChromium);
   }
+  ok &= ReportEventsSpeed(dir, explain, text.size(), stream);
   std::printf("%s\n", ok ? "explorer: within targets" : "explorer: FAILED");
   return ok ? 0 : 1;
 }

@@ -4,6 +4,7 @@
 #include <bit>
 #include <stdexcept>
 
+#include "engine/decompressor.h"
 #include "engine/symbol_decoder.h"
 
 namespace lumera {
@@ -72,6 +73,33 @@ std::vector<uint8_t> TRangeEncoder::Finish() const {
   }
   const uint64_t words = (FShifted + 31) / 32;
   stream.resize(4 + 4 * words, 0);
+  return stream;
+}
+
+uint64_t TRangeEncoder::BitsTaken() const {
+  return kInitialCodeBits + FShifted;
+}
+
+bool TRangeEncoder::Fits(const TStreamTail& tail) const {
+  const auto padding = static_cast<uint8_t>((32 - FShifted % 32) % 32);
+  return tail.BitsTaken == BitsTaken() && tail.Code < FRange && tail.UnusedBitCount == padding &&
+         (padding == 0 ? tail.UnusedBits == 0 : tail.UnusedBits >> padding == 0);
+}
+
+// Adding the code value to low cannot carry out of the top: it is below the range.
+std::vector<uint8_t> TRangeEncoder::Finish(const TStreamTail& tail) const {
+  if (!Fits(tail)) throw std::logic_error("a stream ended with a tail that does not fit");
+  TRangeEncoder coder = *this;
+  coder.AddToLow(tail.Code);
+  std::vector<uint8_t> stream = coder.Finish();
+  // Finish pads with zero bits from bit BitsTaken() on, up to the end of the last word.
+  for (uint8_t i = 0; i < tail.UnusedBitCount; ++i) {
+    if ((tail.UnusedBits >> (tail.UnusedBitCount - 1 - i) & 1) != 0) {
+      const uint64_t bit = BitsTaken() + i;
+      stream[bit / 8] = static_cast<uint8_t>(stream[bit / 8] | (0x80 >> (bit % 8)));
+    }
+  }
+  stream.insert(stream.end(), tail.Trailing.begin(), tail.Trailing.end());
   return stream;
 }
 

@@ -10,7 +10,9 @@
 //   emitted bytes.
 // - The stream ends with low itself: the initial 32-bit code value (whose top 16 bits are
 //   always zero) followed by every bit shifted in, padded with zero bits to whole words,
-//   so the decoder's last refill takes the last word.
+//   so the decoder's last refill takes the last word. Or, to write a stream again as it
+//   was, with a tail: low plus the code value the decoder was left with, then the unused
+//   bits of the last word as they were, then the bytes that followed it.
 // - A snapshot is cheap: all later additions to low stay below low + range, so they can
 //   carry into the settled bytes at most once, through the trailing 0xFF bytes into the
 //   byte before them. A snapshot keeps the settled length and that one byte.
@@ -19,6 +21,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <vector>
+
+#include "engine/stream_tail.h"
 
 namespace lumera {
 
@@ -31,8 +35,16 @@ class TRangeEncoder {
   uint32_t Range() const { return FRange; }
   // Codes the share of an entry; the caller has made sure that it has one.
   void Encode(uint32_t lowWeight, uint16_t weight, uint32_t total);
+  // Bits the decoder will have taken once it has decoded what is coded so far, the
+  // initial code value included.
+  uint64_t BitsTaken() const;
   // The whole stream: the initial code value and the padded words.
   std::vector<uint8_t> Finish() const;
+  // Whether the stream can end with the tail: the coder has taken its BitsTaken, its code
+  // value lies inside the range, and its unused bits fill up the last word.
+  bool Fits(const TStreamTail& tail) const;
+  // The whole stream ending with a tail that fits.
+  std::vector<uint8_t> Finish(const TStreamTail& tail) const;
 
   struct TSnapshot {
     uint32_t Range;

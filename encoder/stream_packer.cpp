@@ -14,6 +14,10 @@ namespace {
 constexpr uint32_t kLargestCodingTotal = 0xFFFE;
 constexpr size_t kRingSlots = std::tuple_size_v<decltype(TBytePositions::Pos)>;
 
+bool CodableLength(uint32_t length) {
+  return length <= 255 || length == kEscapeLength;
+}
+
 uint16_t LengthSymbol(uint32_t length) {
   return length == kEscapeLength ? kEscapeSymbol : static_cast<uint16_t>(length);
 }
@@ -40,18 +44,30 @@ void TStreamPacker::AddStep(TEvent& event, TDic& table, uint16_t symbol) {
   event.Steps[event.Count++] = {&table, static_cast<uint16_t>(place.Index), place.Weight};
 }
 
-TStreamPacker::TEvent TStreamPacker::LiteralEvent(uint8_t byte) {
+TStreamPacker::TEvent TStreamPacker::LiteralEvent(uint8_t byte, std::optional<bool> escaped) {
   TEvent event;
   event.Node = &FMirror->FindContext();
   const TEntryPlace place = FindEntry(*event.Node, byte);
-  if (place.Index >= 0) {
+  // Only a child can lack a byte: the root holds all of them.
+  event.Escaped = escaped.value_or(place.Index < 0);
+  TDic& root = *FMirror->FDictionary->FRoot;
+  if (!event.Escaped) {
+    if (place.Index < 0) {
+      event.Refused = TRefusal::LiteralNotHeld;
+      return event;
+    }
     event.Steps[event.Count++] = {event.Node, static_cast<uint16_t>(place.Index), place.Weight};
     return event;
   }
-  // Only a child can lack a byte: the root holds all of them.
-  event.Escaped = true;
-  AddStep(event, *event.Node, kEscapeSymbol);
-  AddStep(event, *FMirror->FDictionary->FRoot, byte);
+  // The decoder adds an escaped byte to the context's table, whether it holds it or not.
+  if (event.Node == &root) {
+    event.Refused = TRefusal::EscapeFromRoot;
+  } else if (event.Node->FCount >= TDic::kCapacity) {
+    event.Refused = TRefusal::ContextTableFull;
+  } else {
+    AddStep(event, *event.Node, kEscapeSymbol);
+    AddStep(event, root, byte);
+  }
   return event;
 }
 
@@ -63,7 +79,7 @@ void TStreamPacker::AddEscapesToMatch(TEvent& event) {
 }
 
 TStreamPacker::TEvent TStreamPacker::RepeatEvent(uint8_t code, uint32_t length) {
-  if (length > 255 && length != kEscapeLength) throw std::invalid_argument("repeat length");
+  if (!CodableLength(length)) throw std::invalid_argument("repeat length");
   TEvent event;
   AddEscapesToMatch(event);
   AddStep(event, *FMirror->FMatchDic, code);
@@ -79,30 +95,43 @@ TStreamPacker::TEvent TStreamPacker::EndEvent() {
   return event;
 }
 
+TStreamPacker::TEvent TStreamPacker::EventOf(const TEventChoice& choice) {
+  switch (choice.Kind) {
+    case TEventChoice::TKind::Literal:
+      return LiteralEvent(choice.Byte, choice.Escaped);
+    case TEventChoice::TKind::Repeat:
+      return RepeatEvent(choice.Code, choice.Length);
+    case TEventChoice::TKind::End:
+      break;
+  }
+  return EndEvent();
+}
+
 // The steps of one event code against distinct tables, so trying them one after the
 // other on the tables as they stand is exact.
-const char* TStreamPacker::Refusal(const TEvent& event) const {
+TRefusal TStreamPacker::Refusal(const TEvent& event) const {
+  if (event.Refused != TRefusal::None) return event.Refused;
   uint32_t range = FEncoder.Range();
   for (int i = 0; i < event.Count; ++i) {
     const TStep& step = event.Steps[i];
     if (step.Table->FTotal > kLargestCodingTotal) {
-      return step.Table == FMirror->FDictionary->FRoot.get()
-                 ? "the root table's total would reach 0x10000"
-                 : "a table's total would reach 0x10000";
+      return step.Table == FMirror->FDictionary->FRoot.get() ? TRefusal::RootTotalFull
+                                                             : TRefusal::TableTotalFull;
     }
     range = TRangeEncoder::RangeAfter(range, step.Weight, step.Table->FTotal);
     if (range == 0) {
-      return event.End && i + 1 == event.Count ? "the end marker's share of the range would be 0"
-                                               : "an entry's share of the range would be 0";
+      return event.End && i + 1 == event.Count ? TRefusal::EndMarkerNoShare
+                                               : TRefusal::EntryNoShare;
     }
   }
-  return nullptr;
+  return TRefusal::None;
 }
 
-const char* TStreamPacker::Encode(const TEvent& event) {
-  if (const char* reason = Refusal(event)) return reason;
+TRefusal TStreamPacker::Encode(const TEvent& event) {
+  if (const TRefusal reason = Refusal(event); reason != TRefusal::None) return reason;
   FJournal.Open();
-  FMarks.push_back({FEncoder.Save(), FMirror->FHist, FMirror->FHistIdx, OutputSize(), FRefused});
+  FMarks.push_back(
+      {FEncoder.Save(), FMirror->FHist, FMirror->FHistIdx, OutputSize(), FRefused, FEnded});
   if (FMarks.size() > FJournal.Limit()) FMarks.pop_front();
   for (int i = 0; i < event.Count; ++i) {
     const TStep& step = event.Steps[i];
@@ -112,11 +141,12 @@ const char* TStreamPacker::Encode(const TEvent& event) {
     FEncoder.Encode(lowWeight, step.Weight, step.Table->FTotal);
     step.Table->Hit(step.Index);
   }
-  return nullptr;
+  if (event.End) FEnded = true;
+  return TRefusal::None;
 }
 
-void TStreamPacker::Raise(const char* refusal) const {
-  if (refusal != nullptr) throw ETooLarge(refusal, OutputSize());
+void TStreamPacker::Raise(TRefusal refusal) const {
+  if (refusal != TRefusal::None) throw ETooLarge(RefusalText(refusal), OutputSize());
 }
 
 double TStreamPacker::Cost(const TEvent& event) {
@@ -137,27 +167,27 @@ void TStreamPacker::RequireUsable() const {
 
 double TStreamPacker::Literal(uint8_t byte) {
   double bits = 0;
-  Raise(CodeLiteral(byte, bits));
+  Raise(CodeLiteral(byte, std::nullopt, bits));
   return bits;
 }
 
 bool TStreamPacker::TryLiteral(uint8_t byte) {
   double bits = 0;
-  return CodeLiteral(byte, bits) == nullptr;
+  return CodeLiteral(byte, std::nullopt, bits) == TRefusal::None;
 }
 
-const char* TStreamPacker::CodeLiteral(uint8_t byte, double& bits) {
+TRefusal TStreamPacker::CodeLiteral(uint8_t byte, std::optional<bool> escaped, double& bits) {
   RequireUsable();
-  const TEvent event = LiteralEvent(byte);
+  const TEvent event = LiteralEvent(byte, escaped);
   bits = Cost(event);
-  if (const char* refusal = Encode(event)) return refusal;
+  if (const TRefusal refusal = Encode(event); refusal != TRefusal::None) return refusal;
   NoteLiteral(event, byte);
   const uint32_t tables = FMirror->FDictionary->FCount;
   FMirror->ApplyLiteral(*event.Node, byte, event.Escaped);
   if (FMirror->FDictionary->FCount != tables) {
     FJournal.NoteSpawn(FMirror->LinkTo(static_cast<uint16_t>(tables)), *FMirror->FDictionary);
   }
-  return nullptr;
+  return TRefusal::None;
 }
 
 // What ApplyLiteral changes: the appended entry, the byte's ring slot and the hit count.
@@ -191,6 +221,7 @@ void TStreamPacker::TakeBack() {
   FMirror->FRepeatLen = 0;
   FOutput.Truncate(mark.Output);
   FRefused = mark.Refused;
+  FEnded = mark.Ended;
   FMarks.pop_back();
 }
 
@@ -209,19 +240,21 @@ void TStreamPacker::Repeat(uint8_t code, uint32_t length) {
 }
 
 bool TStreamPacker::TryRepeat(uint8_t code, uint32_t length) {
-  return CodeRepeat(code, length) == nullptr;
+  return CodeRepeat(code, length) == TRefusal::None;
 }
 
-const char* TStreamPacker::CodeRepeat(uint8_t code, uint32_t length) {
+TRefusal TStreamPacker::CodeRepeat(uint8_t code, uint32_t length) {
   RequireUsable();
-  if (const char* refusal = Encode(RepeatEvent(code, length))) return refusal;
+  if (const TRefusal refusal = Encode(RepeatEvent(code, length)); refusal != TRefusal::None) {
+    return refusal;
+  }
   try {
     FMirror->StartRepeat(code, length);
   } catch (const Exception&) {
     FRefused = true;
-    return nullptr;
+    return TRefusal::None;
   }
-  if (length == 0) return nullptr;
+  if (length == 0) return TRefusal::None;
   // The decoder's copy, without reading each byte back through the output stream; each
   // byte fills a slot of its value's ring, noted first. Once a ring has gone a whole lap
   // within the copy, its notes so far restore every slot and its Next: later ones would
@@ -235,7 +268,7 @@ const char* TStreamPacker::CodeRepeat(uint8_t code, uint32_t length) {
     FMirror->PutByte(byte);
   }
   FMirror->FRepeatLen = 0;
-  return nullptr;
+  return TRefusal::None;
 }
 
 void TStreamPacker::EndMarker() {
@@ -245,7 +278,36 @@ void TStreamPacker::EndMarker() {
 
 bool TStreamPacker::TryEnd() {
   RequireUsable();
-  return Encode(EndEvent()) == nullptr;
+  return Encode(EndEvent()) == TRefusal::None;
+}
+
+TRefusal TStreamPacker::ChoiceRefusal(const TEventChoice& choice) {
+  RequireUsable();
+  if (FEnded) return TRefusal::AfterEnd;
+  if (choice.Kind != TEventChoice::TKind::Repeat) return TRefusal::None;
+  if (!CodableLength(choice.Length)) return TRefusal::LengthUncodable;
+  if (!FMirror->CanRepeat(choice.Code, choice.Length)) return TRefusal::InvalidOffset;
+  return TRefusal::None;
+}
+
+TRefusal TStreamPacker::TryEvent(const TEventChoice& choice) {
+  if (const TRefusal refusal = ChoiceRefusal(choice); refusal != TRefusal::None) return refusal;
+  switch (choice.Kind) {
+    case TEventChoice::TKind::Literal: {
+      double bits = 0;
+      return CodeLiteral(choice.Byte, choice.Escaped, bits);
+    }
+    case TEventChoice::TKind::Repeat:
+      return CodeRepeat(choice.Code, choice.Length);
+    case TEventChoice::TKind::End:
+      break;
+  }
+  return Encode(EndEvent());
+}
+
+TRefusal TStreamPacker::RefusalOf(const TEventChoice& choice) {
+  if (const TRefusal refusal = ChoiceRefusal(choice); refusal != TRefusal::None) return refusal;
+  return Refusal(EventOf(choice));
 }
 
 std::vector<uint8_t> TStreamPacker::Finish(const std::vector<uint8_t>& trailing) const {
@@ -254,12 +316,17 @@ std::vector<uint8_t> TStreamPacker::Finish(const std::vector<uint8_t>& trailing)
   return stream;
 }
 
+TFinishedStream TStreamPacker::Finish(const TStreamTail& tail) const {
+  if (!FEncoder.Fits(tail)) return {FEncoder.Finish(), false};
+  return {FEncoder.Finish(tail), true};
+}
+
 bool TStreamPacker::CanRepeat(uint8_t code, uint32_t length) {
-  return Refusal(RepeatEvent(code, length)) == nullptr;
+  return Refusal(RepeatEvent(code, length)) == TRefusal::None;
 }
 
 bool TStreamPacker::CanEnd() {
-  return !FRefused && Refusal(EndEvent()) == nullptr;
+  return !FRefused && Refusal(EndEvent()) == TRefusal::None;
 }
 
 double TStreamPacker::LiteralCost(uint8_t byte) {

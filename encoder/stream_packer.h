@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -20,7 +21,9 @@
 #include "encoder/output_echo.h"
 #include "encoder/packer_journal.h"
 #include "encoder/range_encoder.h"
+#include "encoder/refusal_reason.h"
 #include "engine/decompressor.h"
+#include "engine/stream_tail.h"
 #include "platform/exceptions.h"
 #include "platform/stream.h"
 
@@ -43,6 +46,33 @@ class ETooLarge : public Exception {
   uint64_t FInputOffset;
 };
 
+// The choices that make one event of a stream, all that coding it takes; everything else
+// about it the decoder derives.
+struct TEventChoice {
+  enum class TKind : uint8_t { Literal, Repeat, End };
+
+  TKind Kind = TKind::End;
+  uint8_t Byte = 0;      // a literal's
+  bool Escaped = false;  // a literal that comes from the root after its context's escape
+  uint8_t Code = 0;      // a repeat's offset code
+  uint32_t Length = 0;   // a repeat's length: 0 to 255, or kEscapeLength
+
+  static constexpr TEventChoice Literal(uint8_t byte, bool escaped) {
+    return {TKind::Literal, byte, escaped, 0, 0};
+  }
+  static constexpr TEventChoice Repeat(uint8_t code, uint32_t length) {
+    return {TKind::Repeat, 0, false, code, length};
+  }
+  static constexpr TEventChoice End() { return {}; }
+  bool operator==(const TEventChoice&) const = default;
+};
+
+// A finished stream, and how it ends.
+struct TFinishedStream {
+  std::vector<uint8_t> Bytes;
+  bool TailKept = false;  // with the tail's bits; otherwise with the ordinary flush
+};
+
 class TStreamPacker {
  public:
   TStreamPacker();
@@ -63,8 +93,19 @@ class TStreamPacker {
   bool TryLiteral(uint8_t byte);
   bool TryRepeat(uint8_t code, uint32_t length);
   bool TryEnd();
+  // Any event exactly as chosen, an escaped literal even where its context holds the
+  // byte: codes it, or says why it cannot be coded, with nothing coded. Never raises for
+  // a choice the format or the decoder refuses.
+  TRefusal TryEvent(const TEventChoice& choice);
+  // Why the event could not be coded now, or TRefusal::None; codes nothing.
+  TRefusal RefusalOf(const TEventChoice& choice);
+
   // The stream, followed by trailing bytes that the decoder never reads as bits.
   std::vector<uint8_t> Finish(const std::vector<uint8_t>& trailing = {}) const;
+  // The stream ending with the tail's bits and trailing bytes when they still fit the
+  // coder's state: it has taken tail.BitsTaken bits and tail.Code is below its range.
+  // Otherwise the ordinary flush, without the trailing bytes.
+  TFinishedStream Finish(const TStreamTail& tail) const;
 
   // Whether the repeat could be coded now.
   bool CanRepeat(uint8_t code, uint32_t length);
@@ -108,6 +149,7 @@ class TStreamPacker {
     bool Escaped = false;  // a literal that escaped its context to the root
     TDic* Node = nullptr;  // the context table the walk reached
     bool End = false;
+    TRefusal Refused = TRefusal::None;  // the choice itself cannot be coded here
   };
   // What taking an event back restores besides the journal's notes.
   struct TMark {
@@ -116,23 +158,30 @@ class TStreamPacker {
     uint8_t HistIdx;
     size_t Output;
     bool Refused;
+    bool Ended;
   };
 
-  TEvent LiteralEvent(uint8_t byte);
+  // The literal's steps: from its context, or, escaped, the context's escape and the byte
+  // from the root. Without a choice, escaped exactly when the context lacks the byte.
+  TEvent LiteralEvent(uint8_t byte, std::optional<bool> escaped = std::nullopt);
   TEvent RepeatEvent(uint8_t code, uint32_t length);
   TEvent EndEvent();
+  TEvent EventOf(const TEventChoice& choice);
   void AddEscapesToMatch(TEvent& event);
   static void AddStep(TEvent& event, TDic& table, uint16_t symbol);
-  // nullptr when every step has a share; otherwise the reason it cannot be coded.
-  const char* Refusal(const TEvent& event) const;
+  // What a choice is refused for before its steps are looked at: a place after the end
+  // marker, a length no table codes, a copy the decoder refuses.
+  TRefusal ChoiceRefusal(const TEventChoice& choice);
+  // None when every step has a share; otherwise the reason it cannot be coded.
+  TRefusal Refusal(const TEvent& event) const;
   // Codes the event's steps, noting first what they change; or returns why it cannot be
   // coded, with nothing coded.
-  const char* Encode(const TEvent& event);
+  TRefusal Encode(const TEvent& event);
   // Literal and Repeat, returning the refusal instead of raising it.
-  const char* CodeLiteral(uint8_t byte, double& bits);
-  const char* CodeRepeat(uint8_t code, uint32_t length);
-  // Raises ETooLarge for a refusal, nothing for nullptr.
-  void Raise(const char* refusal) const;
+  TRefusal CodeLiteral(uint8_t byte, std::optional<bool> escaped, double& bits);
+  TRefusal CodeRepeat(uint8_t code, uint32_t length);
+  // Raises ETooLarge for a refusal, nothing for TRefusal::None.
+  void Raise(TRefusal refusal) const;
   void NoteLiteral(const TEvent& event, uint8_t byte);
   // The bytes a copy of length bytes from the resolved start writes.
   std::vector<uint8_t> CopiedBytes(uint32_t length) const;
@@ -144,6 +193,7 @@ class TStreamPacker {
   std::unique_ptr<TDecompressor> FMirror;
   TRangeEncoder FEncoder;
   bool FRefused = false;
+  bool FEnded = false;
   TPackerJournal FJournal;
   std::deque<TMark> FMarks;
 };

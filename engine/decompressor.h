@@ -36,6 +36,7 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -122,6 +123,10 @@ class TDecompressor {
   // Output history and repeater (repeater.cpp).
   void PutByte(uint8_t b);
   uint8_t ReadBack(int32_t offset);
+  // Whether the decoder, with the output as it stands, takes a repeat of length bytes with
+  // this offset code, instead of refusing it ("Invalid offset code for the repeater.").
+  // Reads the output back and changes nothing.
+  bool CanRepeat(uint32_t code, uint32_t length);
   void ResolveRepeat();
   void CopyRepeat();
 
@@ -147,6 +152,11 @@ class TDecompressor {
   uint64_t FStopAfter;
 
  private:
+  // ReadBack, with nothing for a byte that is not there.
+  std::optional<uint8_t> ByteAt(int32_t offset);
+  // The output offset after the occurrence that code names; nothing when it names none.
+  std::optional<int32_t> RepeatStart(uint32_t code);
+  bool CopyFits(int32_t start, uint32_t length) const;
   // The walk of FindContext over any history; sets order to the depth reached.
   TDic& Walk(const std::array<uint8_t, 4>& hist, uint8_t histIdx, uint8_t& order) const;
 

@@ -51,9 +51,15 @@ void TDecompressor::PutByte(uint8_t b) {
 // A negative offset counts back from the current position, any other from the start.
 // Only a byte that exists is returned: a target outside the output is a bad offset code.
 uint8_t TDecompressor::ReadBack(int32_t offset) {
+  const std::optional<uint8_t> b = ByteAt(offset);
+  if (!b) RefuseOffset();
+  return *b;
+}
+
+std::optional<uint8_t> TDecompressor::ByteAt(int32_t offset) {
   const int64_t here = FDest->Position();
   const int64_t target = offset < 0 ? here + offset : offset;
-  if (target < 0 || target >= FDest->Size()) RefuseOffset();
+  if (target < 0 || target >= FDest->Size()) return std::nullopt;
   TPositionGuard guard(*FDest);
   if (offset < 0) {
     FDest->Seek(offset, TSeekOrigin::Current);
@@ -61,19 +67,34 @@ uint8_t TDecompressor::ReadBack(int32_t offset) {
     FDest->Seek(offset, TSeekOrigin::Beginning);
   }
   uint8_t b = 0;
-  if (FDest->Read(&b, 1) != 1) RefuseOffset();
+  if (FDest->Read(&b, 1) != 1) return std::nullopt;
   return b;
 }
 
+std::optional<int32_t> TDecompressor::RepeatStart(uint32_t code) {
+  if (code == 0) return 0;
+  const std::optional<uint8_t> last = ByteAt(-1);
+  if (!last) return std::nullopt;
+  const TBytePositions& ring = FPositions[*last];
+  if (ring.Next < code) return std::nullopt;
+  return static_cast<int32_t>(ring.Pos[ring.Next - code] + 1);
+}
+
+// A copy starting at the end of the output would have nothing to read.
+bool TDecompressor::CopyFits(int32_t start, uint32_t length) const {
+  return length == 0 || start < FDest->Size();
+}
+
+bool TDecompressor::CanRepeat(uint32_t code, uint32_t length) {
+  const std::optional<int32_t> start = RepeatStart(code);
+  return start && CopyFits(*start, length);
+}
+
 void TDecompressor::ResolveRepeat() {
-  if (FRepeatPos != 0) {
-    const TBytePositions& ring = FPositions[ReadBack(-1)];
-    const uint32_t code = static_cast<uint32_t>(FRepeatPos);
-    if (ring.Next < code) RefuseOffset();
-    FRepeatPos = static_cast<int32_t>(ring.Pos[ring.Next - code] + 1);
-  }
-  // A copy starting at the end of the output would have nothing to read.
-  if (FRepeatLen > 0 && FRepeatPos >= FDest->Size()) RefuseOffset();
+  const std::optional<int32_t> start = RepeatStart(static_cast<uint32_t>(FRepeatPos));
+  if (!start) RefuseOffset();
+  FRepeatPos = *start;
+  if (!CopyFits(FRepeatPos, FRepeatLen)) RefuseOffset();
 }
 
 void TDecompressor::CopyRepeat() {

@@ -38,6 +38,7 @@ TDecodedStream DecodeStream(std::span<const uint8_t> stream, TDiagnostics* obser
                                     decode.Output.Bytes().size(), decoder.SourceByteReached()};
   }
   if (result.End) {
+    result.Tail = TakeStreamTail(decoder);
     result.UnusedSourceBytes =
         static_cast<uint64_t>(decode.Source.Size() - decode.Source.Position());
   }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/decompressor.h"
+#include "engine/stream_tail.h"
 #include "platform/exceptions.h"
 #include "platform/stream.h"
 
@@ -52,6 +53,7 @@ struct TDecodedStream {
   uint64_t UnusedSourceBytes = 0;
   uint64_t BitsTaken = 0;  // by the coder, the initial code value included
   uint32_t Contexts = 0;   // child tables created, out of kContextCapacity
+  std::optional<TStreamTail> Tail;  // what follows the end marker, when it was decoded
   std::optional<TDecodeFailure> Failure;
 };
 

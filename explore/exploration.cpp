@@ -29,6 +29,7 @@ TExploration Explore(std::span<const uint8_t> stream, uint64_t maxOutput) {
   result.End = decoded.End;
   result.LeftOver = recorder.LeftOver();
   result.UnusedSourceBytes = decoded.UnusedSourceBytes;
+  result.Tail = std::move(decoded.Tail);
   result.Failure = std::move(decoded.Failure);
   return result;
 }

@@ -24,6 +24,7 @@ struct TExploration {
   bool End = false;        // the end marker was decoded
   bool LeftOver = false;   // the end came before the source was used up
   uint64_t UnusedSourceBytes = 0;
+  std::optional<TStreamTail> Tail;  // what follows the end marker, when it was reached
   std::optional<TDecodeFailure> Failure;
 };
 

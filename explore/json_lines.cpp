@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "platform/hex.h"
 #include "platform/utf8.h"
 
 namespace lumera {
@@ -60,7 +61,7 @@ void WriteEvent(std::ostream& out, const TEvent& e) {
 }
 
 void WriteFailure(std::ostream& out, const TDecodeFailure& f) {
-  TJsonLine("failure")
+  TJsonLine(kFailureRecord)
       .Number("out", f.OutputBytes)
       .Number("source_byte", f.SourceByte)
       .String("class", f.ClassName)
@@ -69,7 +70,7 @@ void WriteFailure(std::ostream& out, const TDecodeFailure& f) {
 }
 
 void WriteAgainst(std::ostream& out, const TComparison& c) {
-  TJsonLine line("against");
+  TJsonLine line(kAgainstRecord);
   line.Bool("matches", c.Verdict == TVerdict::Matches)
       .String("file", c.FileName)
       .Number("output_bytes", c.OutputBytes)
@@ -84,10 +85,19 @@ void WriteAgainst(std::ostream& out, const TComparison& c) {
   line.WriteTo(out);
 }
 
+void AddTail(TJsonLine& line, const TStreamTail& tail) {
+  std::string bytes;
+  for (uint8_t byte : tail.Trailing) bytes += Hex(byte, 2);
+  line.String(kTailCodeField, Hex(tail.Code, 8))
+      .Number(kTailUnusedCountField, tail.UnusedBitCount)
+      .String(kTailUnusedBitsField, Hex(tail.UnusedBits, 8))
+      .String(kTailBytesField, bytes);
+}
+
 void WriteSummaryLine(std::ostream& out, const TExploration& run) {
   const TSummary s = Summarize(run.Events);
-  TJsonLine("summary")
-      .Number("source_bytes", run.SourceBytes)
+  TJsonLine line(kSummaryRecord);
+  line.Number("source_bytes", run.SourceBytes)
       .Number("output_bytes", run.Output.size())
       .Number("literals", s.Literals.Count)
       .Number("escaped", s.Escaped.Count)
@@ -106,8 +116,9 @@ void WriteSummaryLine(std::ostream& out, const TExploration& run) {
       .Number("max_total", run.MaxTotal)
       .Number("overloaded_hits", run.OverloadedHits)
       .Bool("left_over", run.LeftOver)
-      .Number("unused_source_bytes", run.UnusedSourceBytes)
-      .WriteTo(out);
+      .Number("unused_source_bytes", run.UnusedSourceBytes);
+  if (run.Tail) AddTail(line, *run.Tail);
+  line.WriteTo(out);
 }
 
 }  // namespace
@@ -135,7 +146,7 @@ std::string JsonString(std::string_view text) {
 }
 
 void WriteJsonLines(std::ostream& out, const TExploration& run, const TComparison* against) {
-  TJsonLine("stream")
+  TJsonLine(kStreamRecord)
       .Number("format_version", 1)
       .Number("source_bytes", run.SourceBytes)
       .WriteTo(out);

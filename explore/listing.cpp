@@ -105,6 +105,10 @@ void WriteSummary(std::ostream& out, const TExploration& run) {
   Line(out, "  %-16s %u (0x%04X); %llu hits at a total of 0x2000 or more", "largest total",
        run.MaxTotal, run.MaxTotal, ull{run.OverloadedHits});
   Line(out, "  %-16s %s", "end marker", HowItEnded(run).c_str());
+  if (run.Tail) {
+    Line(out, "  %-16s code value %08X; %u unused bits in the last word, %X", "tail",
+         run.Tail->Code, unsigned{run.Tail->UnusedBitCount}, run.Tail->UnusedBits);
+  }
 }
 
 void WriteListing(std::ostream& out, const TExploration& run, const TComparison* against) {

@@ -1,7 +1,12 @@
 // Arbitrary bytes packed by the encoder, at the fastest and at the smallest level, and
 // decoded back by the silent whole-stream decoder. Input the format cannot carry is
 // refused by Pack and passes; any other outcome than the very same bytes back, with the
-// source read to its end, aborts.
+// source read to its end, aborts. Each stream is then explained through the library and
+// its events packed back: with the tail, the very same stream; without, one of the same
+// events.
+#include <lumera/lumera.h>
+
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -13,6 +18,40 @@
 #include "platform/exceptions.h"
 
 namespace {
+
+[[noreturn]] void Fault(int level, const char* what) {
+  std::fprintf(stderr, "level %d: %s\n", level, what);
+  std::abort();
+}
+
+// The stream's events, and its summary when asked for.
+std::vector<lumera::Event> Explained(const std::vector<uint8_t>& stream,
+                                     lumera::ExplainSummary* summary = nullptr) {
+  std::vector<lumera::Event> events;
+  const lumera::ExplainSummary explained =
+      lumera::Explain(stream, [&](const lumera::Event& e) { events.push_back(e); });
+  if (summary) *summary = explained;
+  return events;
+}
+
+bool SameChoices(const std::vector<lumera::Event>& a, const std::vector<lumera::Event>& b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const auto& x, const auto& y) {
+    return x.type == y.type && x.byte == y.byte && x.escaped == y.escaped && x.code == y.code &&
+           x.len == y.len;
+  });
+}
+
+void EventsRoundTrip(const std::vector<uint8_t>& stream, int level) {
+  lumera::ExplainSummary summary;
+  const std::vector<lumera::Event> events = Explained(stream, &summary);
+  const lumera::PackedEvents again = lumera::PackEvents(events, summary.tail);
+  if (again.tail != lumera::TailOutcome::Kept || again.stream != stream) {
+    Fault(level, "the events and the tail of a packed stream did not give it back");
+  }
+  if (!SameChoices(Explained(lumera::PackEvents(events).stream), events)) {
+    Fault(level, "the events packed without their tail decode to other events");
+  }
+}
 
 void RoundTrip(const std::vector<uint8_t>& input, int level) {
   std::vector<uint8_t> stream;
@@ -37,6 +76,7 @@ void RoundTrip(const std::vector<uint8_t>& input, int level) {
                  level);
     std::abort();
   }
+  EventsRoundTrip(stream, level);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "encoder/event_packer.h"
 #include "encoder/pack.h"
 #include "encoder/stream_packer.h"
 #include "engine/stream_decode.h"
@@ -21,6 +22,7 @@
 #include "platform/process.h"
 #include "platform/standard_streams.h"
 #include "programs/command_line.h"
+#include "programs/event_lines.h"
 #include "programs/pack_options.h"
 #include "programs/resource_commands.h"
 
@@ -58,6 +60,33 @@ std::vector<uint8_t> Encode(const std::string& name, const std::vector<uint8_t>&
     throw Exception(DisplayName(name) + ": too large for the format at input offset " +
                     std::to_string(e.InputOffset()) + ": " + e.Reason());
   }
+}
+
+// The events of a JSON Lines list, or why they cannot be read, after the name the user
+// gave the list.
+TEventLines ReadEvents(const std::string& name, const std::vector<uint8_t>& list) {
+  try {
+    return ReadEventLines({reinterpret_cast<const char*>(list.data()), list.size()});
+  } catch (const Exception& e) {
+    throw Exception(DisplayName(name) + ": " + e.Message());
+  }
+}
+
+// What is said of a stream packed from events that does not end as it did.
+std::optional<std::string> TailNotice(TTailOutcome outcome, bool tailGiven) {
+  switch (outcome) {
+    case TTailOutcome::Kept:
+      break;
+    case TTailOutcome::MadeAnew:
+      return tailGiven
+                 ? "the events differ from those the summary's tail was taken with, so "
+                   "the stream ends with a tail made anew"
+                 : "the list has no summary with a tail, so the stream ends with a tail made anew";
+    case TTailOutcome::Differs:
+      return "the stream differs from the one the events were read from, though it decodes to "
+             "the same events: its code value lay outside its entry's share";
+  }
+  return std::nullopt;
 }
 
 // A refusal from inside an executable, said after the name the user gave it.
@@ -158,15 +187,20 @@ class TRun {
         job.Output.empty() ? DefaultOutputName(job.Input, FOptions.Mode) : job.Output;
     TDecodedStream decoded;
     if (!Packing()) decoded = Decode(job.Input, input, FOptions.MaxOutput, FOptions.AllowTrailing);
+    std::optional<TEventLines> events;
+    if (FOptions.Events) events = ReadEvents(job.Input, input);
     size_t resultBytes = 0;
+    std::optional<std::string> notice;
     const TOutputOrigin origin{job.Input == kStandardStream ? "" : job.Input,
                                TDerivation::Converted};
     WriteOutput({job.Input}, output, [&] {
-      std::vector<uint8_t> result =
-          Packing() ? Encode(job.Input, input, FOptions.Level) : std::move(decoded.Output);
+      std::vector<uint8_t> result = events      ? PackEventList(job.Input, *events, notice)
+                                    : Packing() ? Encode(job.Input, input, FOptions.Level)
+                                                : std::move(decoded.Output);
       resultBytes = result.size();
       return result;
     }, origin);
+    if (notice) Warn(*notice);
     if (decoded.UnusedSourceBytes > 0) Warn(UnusedWarning(job.Input, decoded.UnusedSourceBytes));
     if (FOptions.Verbosity == TVerbosity::Verbose) {
       const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
@@ -174,10 +208,31 @@ class TRun {
       const size_t plain = Packing() ? input.size() : resultBytes;
       char seconds[32];
       std::snprintf(seconds, sizeof seconds, "%.3f s", took.count());
-      WriteStandardError(DisplayName(job.Input) + ": " + std::to_string(input.size()) + " -> " +
-                         std::to_string(resultBytes) + " bytes (stream " + Ratio(packed, plain) +
-                         " of the decoded size), " + seconds + "\n");
+      const std::string sizes = events ? std::to_string(events->Events.size()) + " events -> " +
+                                             std::to_string(resultBytes) + " bytes"
+                                       : std::to_string(input.size()) + " -> " +
+                                             std::to_string(resultBytes) + " bytes (stream " +
+                                             Ratio(packed, plain) + " of the decoded size)";
+      WriteStandardError(DisplayName(job.Input) + ": " + sizes + ", " + seconds + "\n");
     }
+  }
+
+  // The stream of the events read from name, refused with the line of the event that
+  // cannot be coded. notice says how the stream ends when it does not end as it did.
+  std::vector<uint8_t> PackEventList(const std::string& name, const TEventLines& list,
+                                     std::optional<std::string>& notice) const {
+    TPackedEvents packed;
+    try {
+      packed = PackEvents(list.Events, list.Tail, FOptions.MaxOutput);
+    } catch (const EEventRefused& e) {
+      if (!e.Event()) throw Exception(DisplayName(name) + ": " + e.Reason());
+      throw Exception(DisplayName(name) + ": line " + std::to_string(list.Lines[e.Index()]) + ": " +
+                      EventText(*e.Event()) + " cannot be coded: " + e.Reason());
+    }
+    if (const auto said = TailNotice(packed.Tail, list.Tail.has_value())) {
+      notice = DisplayName(name) + ": " + *said;
+    }
+    return std::move(packed.Stream);
   }
 
   void Test(const TJob& job) {
@@ -257,14 +312,17 @@ class TRun {
     WriteStandardOutput(table);
   }
 
-  // With a level, NEW is text, packed here; without one it is a stream, which must decode
-  // whole unless --force-stream takes it as it is. The new executable must give back the
-  // stream, and its text, before it takes OUTPUT's name.
+  // With a level, NEW is text, packed here; with --events, a list of events, packed here
+  // too; otherwise it is a stream, which must decode whole unless --force-stream takes it
+  // as it is. The new executable must give back the stream, and its text, before it takes
+  // OUTPUT's name.
   void Replace(const TJob& job) {
     const std::string& name = FOptions.Replacement;
     const std::vector<uint8_t> given = ReadInput(name, FOptions.MaxInput);
-    const std::vector<uint8_t> stream =
-        FOptions.LevelGiven ? Encode(name, given, FOptions.Level) : given;
+    std::optional<std::string> notice;
+    std::vector<uint8_t> stream = given;
+    if (FOptions.LevelGiven) stream = Encode(name, given, FOptions.Level);
+    if (FOptions.Events) stream = PackEventList(name, ReadEvents(name, given), notice);
     std::optional<std::vector<uint8_t>> text;
     uint64_t unused = 0;  // source bytes after NEW's end marker
     if (FOptions.LevelGiven) {
@@ -289,9 +347,8 @@ class TRun {
         {job.Input, name}, job.Output, [&] { return std::move(replaced.Executable); },
         {job.Input, TDerivation::Edited}, check);
     if (unused > 0) Warn(UnusedWarning(name, unused));
-    for (const std::string& notice : replaced.Notices) {
-      Warn(DisplayName(job.Input) + ": " + notice);
-    }
+    if (notice) Warn(*notice);
+    for (const std::string& said : replaced.Notices) Warn(DisplayName(job.Input) + ": " + said);
   }
 
   void Warn(const std::string& message) const {

@@ -99,6 +99,11 @@ std::vector<TOptionRow> PackRows(TPackCommandLine& line) {
        level,
        "-1 ... -9"},
       {{"--best"}, "", "the same as -9", level},
+      {{"--events"},
+       "",
+       "INPUT (with --replace, NEW) is a list of events, the JSON Lines of lumera-explain "
+       "--json, packed as it stands",
+       Sets(options.Events)},
       {{"--max-output"},
        "N",
        "decode at most N bytes (suffix K, M or G; default 64M, at most 2147483647)",
@@ -191,6 +196,21 @@ void SettleResourceMode(TCliOptions& options, bool extract) {
   }
 }
 
+// A list of events is packed as it stands, as INPUT or as NEW of --replace.
+void SettleEvents(const TCliOptions& options) {
+  if (!options.Events) return;
+  if (options.Mode != TCliMode::Compress && options.Mode != TCliMode::Replace) {
+    throw EUsage(
+        "--events goes with packing or --replace, not with -d, -t, -l, -x or "
+        "--list-resources");
+  }
+  if (options.LevelGiven || options.ForceStream) {
+    throw EUsage(std::string("--events and ") +
+                 (options.LevelGiven ? "a level" : "--force-stream") +
+                 " cannot be used together: the events are packed as they stand");
+  }
+}
+
 // Standard input has one content: it can be one input only.
 void RequireStandardInputOnce(const std::vector<std::string>& inputs) {
   if (std::count(inputs.begin(), inputs.end(), kStandardStream) > 1) {
@@ -240,6 +260,7 @@ TCliOptions ParseCommandLine(int argc, char** argv) {
     throw EUsage("--replace and " + line.ModeGiven + " cannot be used together");
   }
   SettleResourceMode(line.Options, line.Extract);
+  SettleEvents(line.Options);
   return line.Options;
 }
 

@@ -40,6 +40,7 @@ struct TCliOptions {
   std::string Replacement;               // --replace NEW
   bool ForceStream = false;              // --force-stream: NEW need not decode
   bool StripSignature = false;           // --strip-signature
+  bool Events = false;                   // --events: INPUT, or NEW, is a list of events
 };
 
 // Parses argv as ParseOptions does, with "--" ending the options. Raises EUsage naming an

@@ -7,12 +7,13 @@ __version__: str
 Buffer = Union[bytes, bytearray, memoryview]
 
 class LumeraError(Exception):
-    kind: Literal["InvalidStream", "TooLarge", "OutputLimit", "BadExecutable"]
+    kind: Literal["InvalidStream", "TooLarge", "OutputLimit", "BadExecutable", "RefusedEvent"]
     class_name: str
     message: str
     out_offset: Optional[int]
     source_offset: Optional[int]
     input_offset: Optional[int]
+    event_index: Optional[int]
 
 class Resource(TypedDict):
     type: str
@@ -27,6 +28,7 @@ class Resource(TypedDict):
 def decompress(data: Buffer, max_output: int = 67108864, *, allow_trailing: bool = False) -> bytes: ...
 def compress(data: Buffer, level: int = 1) -> bytes: ...
 def explain(data: Buffer, max_output: int = 67108864) -> list[dict[str, Any]]: ...
+def pack_events(events: list[dict[str, Any]], max_output: int = 67108864) -> bytes: ...
 def list_resources(exe: Buffer) -> list[Resource]: ...
 def find_resource(
     exe: Buffer, name: str = "IDR_LUMERA", type: Union[int, str] = 10,

@@ -49,9 +49,11 @@ const char* KindName(lumera::ErrorKind kind) {
     case lumera::ErrorKind::OutputLimit:
       return "OutputLimit";
     case lumera::ErrorKind::BadExecutable:
+      return "BadExecutable";
+    case lumera::ErrorKind::RefusedEvent:
       break;
   }
-  return "BadExecutable";
+  return "RefusedEvent";
 }
 
 py::object Optional(std::optional<uint64_t> value) {
@@ -68,6 +70,16 @@ const char* TypeName(lumera::EventType type) {
       break;
   }
   return "end";
+}
+
+py::dict TailDict(const lumera::StreamTail& t) {
+  py::dict d;
+  d["code"] = t.code;
+  d["bits_taken"] = t.bits_taken;
+  d["unused_bit_count"] = t.unused_bit_count;
+  d["unused_bits"] = t.unused_bits;
+  d["bytes"] = ToBytes(t.trailing);
+  return d;
 }
 
 // The keys and values of lumera-explain --json's event lines.
@@ -87,6 +99,69 @@ py::dict EventDict(const lumera::Event& e) {
     d["len"] = e.len;
   }
   return d;
+}
+
+// A field of an event's or a tail's dict, named with the event's index when it is
+// missing or of the wrong type or size.
+template <class T>
+T Field(const py::dict& d, const char* key, size_t index) {
+  const std::string where = "event " + std::to_string(index) + ": ";
+  if (!d.contains(key)) throw py::key_error(where + "no \"" + key + "\"");
+  const py::object value = d[key];
+  const bool isBool = py::isinstance<py::bool_>(value);
+  if (std::is_same_v<T, bool> != isBool || (!isBool && !py::isinstance<py::int_>(value))) {
+    throw py::type_error(where + "\"" + key + "\" must be " +
+                         (std::is_same_v<T, bool> ? "a bool" : "an int"));
+  }
+  try {
+    return value.cast<T>();
+  } catch (const py::cast_error&) {
+    throw py::value_error(where + "\"" + key + "\" is out of range");
+  }
+}
+
+lumera::Event EventOf(const py::handle& item, size_t index) {
+  if (!py::isinstance<py::dict>(item)) {
+    throw py::type_error("event " + std::to_string(index) + ": not a dict");
+  }
+  const py::dict d = py::reinterpret_borrow<py::dict>(item);
+  const std::string type = d.contains("type") ? py::str(d["type"]).cast<std::string>() : "";
+  lumera::Event e;
+  if (type == TypeName(lumera::EventType::Literal)) {
+    e.type = lumera::EventType::Literal;
+    e.byte = Field<uint8_t>(d, "byte", index);
+    e.escaped = Field<bool>(d, "escaped", index);
+  } else if (type == TypeName(lumera::EventType::Repeat)) {
+    e.type = lumera::EventType::Repeat;
+    e.code = Field<uint8_t>(d, "code", index);
+    e.len = Field<uint32_t>(d, "len", index);
+  } else if (type == TypeName(lumera::EventType::End)) {
+    e.type = lumera::EventType::End;
+  } else {
+    throw py::value_error("event " + std::to_string(index) + ": unknown type '" + type + "'");
+  }
+  return e;
+}
+
+// The tail that explain puts into the end event's dict.
+std::optional<lumera::StreamTail> TailOf(const py::handle& item, size_t index) {
+  if (!py::isinstance<py::dict>(item)) return std::nullopt;
+  const py::dict event = py::reinterpret_borrow<py::dict>(item);
+  if (!event.contains("tail") || event["tail"].is_none()) return std::nullopt;
+  if (!py::isinstance<py::dict>(event["tail"])) {
+    throw py::type_error("event " + std::to_string(index) + ": \"tail\" must be a dict");
+  }
+  const py::dict d = event["tail"];
+  lumera::StreamTail tail;
+  tail.code = Field<uint32_t>(d, "code", index);
+  tail.bits_taken = Field<uint64_t>(d, "bits_taken", index);
+  tail.unused_bit_count = Field<uint8_t>(d, "unused_bit_count", index);
+  tail.unused_bits = Field<uint32_t>(d, "unused_bits", index);
+  if (!d.contains("bytes"))
+    throw py::key_error("event " + std::to_string(index) + ": no \"bytes\"");
+  const TBufferView bytes(d["bytes"]);
+  tail.trailing.assign(bytes.Bytes().begin(), bytes.Bytes().end());
+  return tail;
 }
 
 py::dict ResourceDict(const lumera::Resource& r) {
@@ -138,7 +213,8 @@ lumera::FoundResource FindResource(const py::object& exe, const std::string& nam
   return lumera::FindResource(view.Bytes(), name, typeText, language);
 }
 
-constexpr const char* kModuleDoc = R"(Lumera streams: compress, decompress and explain them, and find them in executables.
+constexpr const char* kModuleDoc =
+    R"(Lumera streams: compress, decompress and explain them, and find them in executables.
 
 A Lumera stream is an adaptive, context-modelled, arithmetic-coded byte stream, as found
 in resources named IDR_LUMERA inside Windows executables.
@@ -147,6 +223,7 @@ in resources named IDR_LUMERA inside Windows executables.
   decompress(data, max_output=64 MiB, *, allow_trailing=False)
                                           the bytes a whole stream decodes to
   explain(data, max_output=64 MiB)        every decoding event, as lumera-explain --json
+  pack_events(events, max_output=64 MiB)  the stream of explain's events, edited or not
   list_resources(exe)                     every resource of a PE executable
   find_resource(exe, name, type, language)                the bytes of one resource
   find_resource_with_language(exe, name, type, language)  ...and the language taken
@@ -162,13 +239,14 @@ constexpr const char* kErrorDoc = R"(Raised by every function of lumera on bad i
 str(error) is a sentence for a person; the attributes are for programs:
   kind           "InvalidStream" (the stream does not decode), "TooLarge" (the format
                  cannot carry the data given to compress), "OutputLimit" (decoding would
-                 pass max_output) or "BadExecutable" (not a PE file, a damaged one, or
-                 no such resource)
+                 pass max_output), "BadExecutable" (not a PE file, a damaged one, or
+                 no such resource) or "RefusedEvent" (pack_events cannot code an event)
   class_name     the engine's class of the failure, as the traced tool reports it
   message        the engine's message
   out_offset     bytes output when decoding stopped (InvalidStream, OutputLimit), else None
   source_offset  the source byte that holds the next bit not yet read (likewise)
-  input_offset   the offset of the input byte where packing was refused (TooLarge), else None)";
+  input_offset   the offset of the input byte where packing was refused (TooLarge), else None
+  event_index    the index of the event that pack_events refused (RefusedEvent), else None)";
 
 constexpr const char* kResourceArgsDoc = R"(
 name is the resource's name, compared without regard to ASCII case, or "#101" for the
@@ -197,6 +275,7 @@ PYBIND11_MODULE(lumera, m) {
       instance.attr("out_offset") = Optional(e.out_offset());
       instance.attr("source_offset") = Optional(e.source_offset());
       instance.attr("input_offset") = Optional(e.input_offset());
+      instance.attr("event_index") = Optional(e.event_index());
       PyErr_SetObject(error.ptr(), instance.ptr());
     }
   });
@@ -249,13 +328,15 @@ half a megabyte, random bytes up to about 100 KB.)");
         const uint64_t bound = MaxOutput(maxOutput);
         const TBufferView view(data);
         std::vector<lumera::Event> events;
+        lumera::ExplainSummary summary;
         {
           py::gil_scoped_release released;
-          lumera::Explain(
-              view.Bytes(), [&](const lumera::Event& e) { events.push_back(e); }, {bound});
+          summary = lumera::Explain(view.Bytes(),
+                                    [&](const lumera::Event& e) { events.push_back(e); }, {bound});
         }
         py::list result;
         for (const lumera::Event& e : events) result.append(EventDict(e));
+        if (summary.tail) result[result.size() - 1]["tail"] = TailDict(*summary.tail);
         return result;
       },
       py::arg("data"), py::arg("max_output") = lumera::DecompressOptions::kDefaultMaxOutput,
@@ -263,7 +344,45 @@ half a megabyte, random bytes up to about 100 KB.)");
 
 A list of dicts with the keys of lumera-explain --json: type ("literal", "repeat" or
 "end"), out, depth, bits and info; a literal adds byte and escaped, a repeat code, from and
-len. max_output is bounded as in decompress. Raises LumeraError as decompress does.)");
+len. The end event adds tail, what follows the end marker, which lumera-explain --json
+gives in its summary: a dict of code (the code value left), bits_taken (by the coder, the
+initial 32 bits included), unused_bit_count and unused_bits (the bits of the last word
+never taken) and bytes (the source bytes after that word). pack_events takes the list
+back. max_output is bounded as in decompress. Raises LumeraError as decompress does.)");
+
+  m.def(
+      "pack_events",
+      [](const py::list& list, const py::int_& maxOutput) {
+        const uint64_t bound = MaxOutput(maxOutput);
+        std::vector<lumera::Event> events;
+        std::optional<lumera::StreamTail> tail;
+        for (size_t i = 0; i < list.size(); ++i) {
+          events.push_back(EventOf(list[i], i));
+          if (!tail && events.back().type == lumera::EventType::End) tail = TailOf(list[i], i);
+        }
+        lumera::PackedEvents packed;
+        {
+          py::gil_scoped_release released;
+          packed = lumera::PackEvents(events, tail, {bound});
+        }
+        return ToBytes(packed.stream);
+      },
+      py::arg("events"), py::arg("max_output") = lumera::DecompressOptions::kDefaultMaxOutput,
+      R"(The stream of exactly these events, in order: the list that explain returns, edited or not.
+
+Only the choices count: type, a literal's byte and escaped, a repeat's code and len; the
+other keys (out, depth, bits, info, from) are derived by the decoder and ignored, so an
+edited list needs no figures recomputed. The end event's tail, as explain gives it, ends
+the stream as it was, so an unedited list gives the explained stream back byte for byte.
+An edited list, or one without a tail, gets a flush of its own. A stream whose encoder
+left a code value outside its entry's share cannot come back byte for byte: its events
+do, in a stream of other bytes. max_output bounds the output the events expand to, as in
+decompress. A dict without a needed key raises KeyError, one of the wrong type TypeError
+or ValueError, naming the event's index. Raises LumeraError with kind "RefusedEvent" and
+event_index for an event that cannot be coded at its place (a literal not escaped whose
+context table lacks its byte, a repeat whose code names no output to copy or whose
+length no table codes, a table full), an event after the end marker, a list without
+one, and output past max_output.)");
 
   m.def(
       "list_resources",

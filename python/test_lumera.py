@@ -182,13 +182,62 @@ class Explain(unittest.TestCase):
             [os.environ["LUMERA_EXPLAIN"], "--json", sample],
             check=True, capture_output=True, text=True,
         ).stdout.splitlines()
-        expected = [e for e in map(json.loads, lines) if e["type"] in ("literal", "repeat", "end")]
+        records = list(map(json.loads, lines))
+        expected = [e for e in records if e["type"] in ("literal", "repeat", "end")]
         events = lumera.explain(stream)
+        summary = records[-1]
+        self.assertEqual(events[-1].pop("tail"), {
+            "code": int(summary["tail_code"], 16), "bits_taken": summary["bits_taken"],
+            "unused_bit_count": summary["tail_unused_bit_count"],
+            "unused_bits": int(summary["tail_unused_bits"], 16),
+            "bytes": bytes.fromhex(summary["tail_bytes"])})
         self.assertEqual(len(events), len(expected))
         for got, want in zip(events, expected):
             self.assertEqual(set(got), set(want))
             self.assertAlmostEqual(got.pop("info"), want.pop("info"), delta=1e-4)
             self.assertEqual(got, want)
+
+
+class PackEvents(unittest.TestCase):
+    def test_explained_events_come_back_byte_for_byte(self):
+        with open(os.environ["LUMERA_SAMPLE"], "rb") as f:
+            sample = f.read()
+        for stream in (sample, lumera.compress(TEXT), lumera.compress(TEXT, level=9),
+                       lumera.compress(b"") + b"\x01\x02\x03"):
+            with self.subTest(size=len(stream)):
+                self.assertEqual(lumera.pack_events(lumera.explain(stream)), stream)
+
+    def test_only_the_choices_count(self):
+        events = lumera.explain(lumera.compress(TEXT))
+        held = next(e for e in events if e["type"] == "literal" and e["depth"] and not e["escaped"])
+        held["escaped"] = True
+        for e in events:
+            e.update(out=-1, bits="x", depth=None, info=0.5, **({"from": 7} if "from" in e else {}))
+        del events[-1]["tail"]
+        edited = lumera.pack_events(events)
+        self.assertEqual(lumera.decompress(edited), TEXT)
+        self.assertGreater(sum(e["bits"] for e in lumera.explain(edited)),
+                           sum(e["bits"] for e in lumera.explain(lumera.compress(TEXT))))
+
+    def test_refusals_name_the_event(self):
+        a = {"type": "literal", "byte": 97, "escaped": False}
+        end = {"type": "end"}
+        for events, index, words in (
+                ([a, a, end], 1, "the context table does not hold the byte"),
+                ([a, end, a], 2, "the end marker has been coded already"),
+                ([a], 1, "the events end without the end marker"),
+                ([a, {"type": "repeat", "code": 0, "len": 255}, end], 1, "bound of 100 bytes")):
+            with self.subTest(words=words), self.assertRaises(lumera.LumeraError) as raised:
+                lumera.pack_events(events, max_output=100)
+            self.assertEqual((raised.exception.kind, raised.exception.event_index),
+                             ("RefusedEvent", index))
+            self.assertIn(words, str(raised.exception))
+        for events, error, words in (([{"type": "literal", "byte": 97}], KeyError, "event 0: no \"escaped\""),
+                                     ([a, {"type": "jump"}], ValueError, "event 1: unknown type 'jump'"),
+                                     ([dict(a, byte=256)], ValueError, "event 0: \"byte\" is out of range"),
+                                     ([5], TypeError, "event 0: not a dict")):
+            with self.subTest(words=words), self.assertRaisesRegex(error, re.escape(words)):
+                lumera.pack_events(events)
 
 
 class Documentation(unittest.TestCase):
@@ -200,7 +249,7 @@ class Documentation(unittest.TestCase):
                 doc = item.__doc__ or ""
                 text = doc.split("\n", 1)[1] if doc.startswith(item.__name__ + "(") else doc
                 self.assertGreater(len(text.strip()), 40)
-        for word in ("compress", "find_resource_with_language", "LumeraError", "buffer"):
+        for word in ("compress", "pack_events", "find_resource_with_language", "LumeraError", "buffer"):
             self.assertIn(word, lumera.__doc__)
 
     def test_the_stub_declares_what_the_module_has(self):

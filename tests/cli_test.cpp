@@ -237,6 +237,86 @@ TEST(PackCli, HelpRefusalAndSilentDecoding) {
   EXPECT_FALSE(Exists(dir / "y.xml"));
 }
 
+std::string Literal(char byte, bool escaped = false) {
+  return "{\"type\":\"literal\",\"byte\":" + std::to_string(byte) +
+         ",\"escaped\":" + (escaped ? "true" : "false") + "}\n";
+}
+
+std::string Repeat(int code, int length) {
+  return "{\"type\":\"repeat\",\"code\":" + std::to_string(code) +
+         ",\"len\":" + std::to_string(length) + "}\n";
+}
+
+const std::string kEnd = "{\"type\":\"end\"}\n";
+
+std::string Times(int count, const std::string& line) {
+  std::string lines;
+  for (int i = 0; i < count; ++i) lines += line;
+  return lines;
+}
+
+// lumera-pack --events refuses a list that cannot be read or packed with its line, and
+// leaves no file. (The shell cases below pack lists back; these run on every system.)
+TEST(PackCli, EventListsThatCannotBePackedAreRefusedWithTheirLine) {
+  TScratchDir dir;
+  struct TCase {
+    const char* Name;
+    std::string Events;
+    std::string Err;  // a pattern for what follows "lumera-pack: e.json: "
+    std::vector<std::string> Options = {};
+  };
+  const std::string a = Literal('a');
+  // A run of one byte soon reaches the deepest context, which holds it, and stays there.
+  WriteFile(dir / "run.lum", LiteralStream(std::string(40, 'a')));
+  std::string run = RunChild(LUMERA_EXPLAIN_BINARY, {"--json", "run.lum"}, dir).Out;
+  run.erase(run.rfind("{\"type\":\"end\""));
+  const std::string last = run.substr(run.rfind('{'));
+  const TCase cases[] = {
+      {"not JSON", a + "{\"type\":\"literal\",\"byte\":97,\n",
+       "line 2, column 29: not valid JSON \\(.+\\)"},
+      {"an unknown type", a + "{\"type\":\"jump\"}\n", "line 2: unknown type 'jump'"},
+      {"a missing choice", "{\"type\":\"literal\",\"byte\":97}\n",
+       "line 1: a literal's \"escaped\" must be true or false"},
+      {"a length as text", a + "{\"type\":\"repeat\",\"code\":0,\"len\":\"3\"}\n",
+       "line 2: a repeat's \"len\" must be a number from 0 to 4294967295"},
+      {"a byte its context lacks", a + Literal('b') + kEnd,
+       "line 2: literal byte 98 escaped false cannot be coded: the context table does not hold "
+       "the byte, so it must be escaped"},
+      {"a code that names nothing", a + Repeat(5, 3) + kEnd,
+       "line 2: repeat code 5 len 3 cannot be coded: the offset code names no output to copy "
+       "from"},
+      {"a length no table codes", a + Repeat(0, 300) + kEnd,
+       "line 2: repeat code 0 len 300 cannot be coded: the length tables code only lengths 0 "
+       "to 255 and 65535"},
+      {"an event after the end", a + kEnd + a,
+       "line 3: literal byte 97 escaped false cannot be coded: the end marker has been coded "
+       "already"},
+      {"no end", a, "the events end without the end marker"},
+      {"a table full", run + Times(70000, last) + kEnd,
+       "line 6[0-9]{4}: literal byte 97 escaped false cannot be coded: a table's total would "
+       "reach 0x10000"},
+      {"an entry without a share", run + Times(60000, last) + Literal('b', true) + kEnd,
+       "line 60042: literal byte 98 escaped true cannot be coded: an entry's share of the "
+       "range would be 0"},
+      {"past --max-output",
+       a + Repeat(0, 255) + kEnd,
+       "line 2: repeat code 0 len 255 cannot be coded: the output would pass its bound of 100 "
+       "bytes",
+       {"--max-output", "100"}},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    WriteFile(dir / "e.json", c.Events);
+    std::vector<std::string> args = c.Options;
+    args.insert(args.end(), {"--events", "e.json", "e.lum"});
+    const TChildRun refused = RunChild(LUMERA_PACK_BINARY, args, dir);
+    EXPECT_EQ(refused.Status, 1);
+    EXPECT_TRUE(std::regex_match(refused.Err, std::regex("lumera-pack: e\\.json: " + c.Err + "\n")))
+        << refused.Err;
+    EXPECT_FALSE(Exists(dir / "e.lum"));
+  }
+}
+
 // lumera-pack driven from a shell, as users drive it: pipes, process substitution, links,
 // limits and redirections. Every case starts in a fresh folder holding
 //   s.txt      about 12 KB of text        s.lum      s.txt packed
@@ -410,6 +490,32 @@ std::vector<TPackCase> PackCases() {
        "echo old > out && trap '' XFSZ && ulimit -f 8 && $PACK -f -d s.lum out", 1,
        "^lumera-pack: out: cannot write the output \\(File too large\\)\n$", "",
        "[ \"$(cat out)\" = old ] && " + OnlyFiles("out")},
+      // Events: explain's list packed back, edited, or into an executable.
+      {"--events gives explain's stream back",
+       "$EXPLAIN --json s.lum | $PACK --events - t.lum && $EXPLAIN --json trailing.lum > tr.json "
+       "&& $PACK --events tr.json && $PACK --events -c tr.json > c.lum",
+       0, "", "", "cmp t.lum s.lum && cmp tr.json.lum trailing.lum && cmp c.lum trailing.lum"},
+      {"an edited list ends with a tail made anew",
+       "$EXPLAIN --json s.lum | sed '0,/\\(\"depth\":[1-4],[^}]*\"escaped\":\\)false/s//\\1true/' "
+       "| $PACK --events - e.lum",
+       0,
+       "^lumera-pack: standard input: the events differ from those the summary's tail was "
+       "taken with, so the stream ends with a tail made anew\n$",
+       "",
+       "bits() { $EXPLAIN --json $1 | tail -1 | sed 's/.*\"bits_taken\":\\([0-9]*\\).*/\\1/'; } && "
+       "[ $(bits e.lum) -gt $(bits s.lum) ] && $PACK -dc e.lum | cmp - s.txt"},
+      {"a tail outside the range cannot come back",
+       "$EXPLAIN --json s.lum | sed 's/\"tail_code\":\"[0-9A-F]*\"/\"tail_code\":\"00010000\"/' "
+       "> t.json && $PACK --events -q t.json q.lum && $PACK --events t.json d.lum",
+       0,
+       "^lumera-pack: t\\.json: the stream differs from the one the events were read from, "
+       "though it decodes to the same events: its code value lay outside its entry's share\n$",
+       "", "$PACK -dc d.lum | cmp - s.txt && cmp d.lum q.lum"},
+      {"--events with --replace packs into an executable",
+       "$EXPLAIN --json s.lum > s.json && $PACK --events --replace s.json "
+       "$CORPUS/resource/lumera64.exe "
+       "new.exe",
+       0, "", "", "$PACK -x new.exe -c | cmp - s.lum && " + OnlyFiles("s.json new.exe")},
       // Several inputs.
       {"-m packs each input to its name", "cp s.txt t.txt && $PACK -m s.txt t.txt", 0, "", "",
        "cmp s.txt.lum s.lum && cmp t.txt.lum s.lum"},
@@ -444,10 +550,12 @@ std::vector<TPackCase> PackCases() {
       {"a value for a flag", "$PACK --stdout=1 s.txt", 2,
        "^lumera-pack: option '--stdout' takes no argument" + kHint},
       // A reader that went away ends the run quietly, with the status of a death by SIGPIPE.
-      {"a closed pipe", "$PACK -dc bomb.lum | head -c 10; exit ${PIPESTATUS[0]}", 141, "",
-       "", OnlyFiles("")},
-      {"a closed pipe through /dev/stdout", "$PACK -d bomb.lum /dev/stdout | head -c 1; exit "
-       "${PIPESTATUS[0]}", 141, "", "", OnlyFiles("")},
+      {"a closed pipe", "$PACK -dc bomb.lum | head -c 10; exit ${PIPESTATUS[0]}", 141, "", "",
+       OnlyFiles("")},
+      {"a closed pipe through /dev/stdout",
+       "$PACK -d bomb.lum /dev/stdout | head -c 1; exit "
+       "${PIPESTATUS[0]}",
+       141, "", "", OnlyFiles("")},
       {"--help and the man pages name the same options",
        R"(for p in "$PACK" "$EXPLAIN"; do
             diff <("$p" --help | grep -oE -- '--([a-z]+(-[a-z]+)*)?' | sort -u) \
@@ -471,7 +579,7 @@ std::vector<TPackCase> PackCases() {
   };
 }
 
-// Runs c in a fresh folder that holds the fixture and what lay adds. EXES names the
+// Runs c in a fresh folder that holds the fixture and what lay adds. EXES and CORPUS name the
 // folder of the test executables.
 void RunPackCase(const TPackCase& c, const std::function<void(const TScratchDir&)>& lay = {}) {
   SCOPED_TRACE(c.Name);
@@ -482,7 +590,7 @@ void RunPackCase(const TPackCase& c, const std::function<void(const TScratchDir&
   const std::string program = std::string("export PACK=") + LUMERA_PACK_BINARY +
                               " LUMERA=" + LUMERA_BINARY + " EXPLAIN=" + LUMERA_EXPLAIN_BINARY +
                               " MAN=" + examples + "/../man EXES=" + examples +
-                              "/../fuzz/corpus/resource\n";
+                              "/../fuzz/corpus/resource CORPUS=" + examples + "/../fuzz/corpus\n";
   const TChildRun run = RunChild("/bin/bash", {"-c", program + c.Script}, dir);
   EXPECT_EQ(run.Status, c.Status) << run.Err;
   if (c.Err.empty()) {

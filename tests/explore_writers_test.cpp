@@ -13,6 +13,7 @@
 #include "explore/heat_map.h"
 #include "explore/json_lines.h"
 #include "explore/listing.h"
+#include "platform/hex.h"
 
 namespace lumera {
 namespace {
@@ -184,6 +185,17 @@ TEST(ExploreJson, EveryLineParsesAndCarriesTheEventsAndTheSummary) {
     EXPECT_EQ(s["unused_source_bytes"], c.leftOver ? c.trailing.size() : 0u);
     EXPECT_EQ(s["max_total"].get<uint32_t>() >= 0x2000, c.overloaded);
     EXPECT_EQ(s["overloaded_hits"].get<uint64_t>() > 0, c.overloaded);
+    // What follows the end marker, in hex.
+    EXPECT_EQ(s.contains("tail_code"), run.Tail.has_value());
+    if (run.Tail) {
+      EXPECT_EQ(std::stoul(s["tail_code"].get<std::string>(), nullptr, 16), run.Tail->Code);
+      EXPECT_EQ(s["tail_unused_bit_count"], run.Tail->UnusedBitCount);
+      EXPECT_EQ(std::stoul(s["tail_unused_bits"].get<std::string>(), nullptr, 16),
+                run.Tail->UnusedBits);
+      std::string bytes;
+      for (uint8_t b : c.trailing) bytes += Hex(b, 2);
+      EXPECT_EQ(s["tail_bytes"], bytes);
+    }
   }
 }
 

@@ -93,6 +93,15 @@ TEST(CliOptions, UsageErrorsNameWhatWasWrong) {
       {{"-x", "--lang", "x", "e"}, "--lang wants a number from 0 to 65535, not 'x'"},
       {{"-x", "--id=65536", "e"}, "--id wants a number from 0 to 65535, not '65536'"},
       {{"--li"}, "unknown option '--li'"},  // --list or --list-resources
+      {{"--events", "-d", "a"},
+       "--events goes with packing or --replace, not with -d, -t, -l, -x or --list-resources"},
+      {{"-x", "--events", "a"},
+       "--events goes with packing or --replace, not with -d, -t, -l, -x or --list-resources"},
+      {{"--events", "-9", "a"},
+       "--events and a level cannot be used together: the events are packed as they stand"},
+      {{"--events", "--force-stream", "--replace", "n", "a", "b"},
+       "--events and --force-stream cannot be used together: the events are packed as they "
+       "stand"},
   };
   for (const auto& [words, message] : cases) {
     try {

@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <random>
 #include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "encoder/event_packer.h"
 #include "encoder/output_echo.h"
 #include "encoder/range_encoder.h"
 #include "encoder/repeat_sources.h"
@@ -15,7 +18,10 @@
 #include "engine/decompressor.h"
 #include "engine/stream_decode.h"
 #include "engine/symbol_decoder.h"
+#include "explore/event_recorder.h"
+#include "explore/exploration.h"
 #include "platform/exceptions.h"
+#include "test_support.h"
 
 namespace lumera {
 namespace {
@@ -192,6 +198,184 @@ TEST(Pack, RefusesATotalThatWouldReach0x10000AndDecodesUpToIt) {
   TMemoryDecode decode(packer.Finish(), nullptr, accepted);
   decode.Decoder.Decompress();
   EXPECT_EQ(decode.Output.Bytes(), Bytes(accepted, 'a'));
+  // Chosen as events, the same refusals come as reasons, with nothing coded.
+  const size_t before = packer.Finish().size();
+  EXPECT_EQ(packer.TryEvent(TEventChoice::Literal('a', false)), TRefusal::TableTotalFull);
+  EXPECT_EQ(packer.TryEvent(TEventChoice::End()), TRefusal::TableTotalFull);
+  EXPECT_EQ(packer.OutputSize(), accepted);
+  EXPECT_EQ(packer.Finish().size(), before);
+}
+
+// The choices of every event of a stream as the decoder took them, and its tail.
+struct TDecodedChoices {
+  std::vector<TEventChoice> Events;
+  TStreamTail Tail;
+  Bytes Output;
+};
+
+TDecodedChoices ChoicesOf(const Bytes& stream) {
+  TEventRecorder recorder;
+  const TDecodedStream decoded = DecodeStream(stream, &recorder);
+  if (!decoded.Tail) throw std::runtime_error("the stream does not decode to its end marker");
+  TDecodedChoices choices{{}, *decoded.Tail, decoded.Output};
+  for (const TEvent& event : recorder.Events()) {
+    switch (event.Kind) {
+      case TEventKind::Literal:
+        choices.Events.push_back(TEventChoice::Literal(event.Byte, event.Escaped));
+        break;
+      case TEventKind::Repeat:
+        choices.Events.push_back(TEventChoice::Repeat(event.Code, event.Len));
+        break;
+      case TEventKind::End:
+        choices.Events.push_back(TEventChoice::End());
+        break;
+    }
+  }
+  return choices;
+}
+
+// Codes the choices one by one, then ends with the tail.
+TFinishedStream Repack(const TDecodedChoices& choices) {
+  TStreamPacker packer;
+  for (const TEventChoice& choice : choices.Events) {
+    const TRefusal refusal = packer.TryEvent(choice);
+    if (refusal != TRefusal::None) throw std::runtime_error(RefusalText(refusal));
+  }
+  return packer.Finish(choices.Tail);
+}
+
+// A stream of another parse: a literal escaped from a context that holds it, a repeat
+// with a code that is not the cheapest (code 0 copies the same) and one of 65,535 bytes.
+Bytes ScriptedStream() {
+  TStreamPacker packer;
+  const TEventChoice script[] = {
+      TEventChoice::Literal('a', false), TEventChoice::Literal('b', true),
+      TEventChoice::Literal('a', false), TEventChoice::Literal('b', false),
+      TEventChoice::Repeat(2, 2),  // "ab" after the 'b' before the last
+      TEventChoice::Literal('a', false),
+      TEventChoice::Literal('b', true),  // the context after 'a' holds 'b'
+      TEventChoice::Repeat(0, kEscapeLength), TEventChoice::Literal('b', false),
+      TEventChoice::Repeat(1, 0),        TEventChoice::End(),
+  };
+  for (const TEventChoice& choice : script) {
+    const TRefusal refusal = packer.TryEvent(choice);
+    if (refusal != TRefusal::None) throw std::runtime_error(RefusalText(refusal));
+  }
+  return packer.Finish();
+}
+
+// The unused low bits of the last word set to ones.
+Bytes WithUnusedBitsSet(Bytes stream) {
+  const TStreamTail tail = ChoicesOf(stream).Tail;
+  for (uint8_t i = 0; i < tail.UnusedBitCount; ++i) {
+    const uint64_t bit = tail.BitsTaken + i;
+    stream[bit / 8] = static_cast<uint8_t>(stream[bit / 8] | (0x80 >> (bit % 8)));
+  }
+  return stream;
+}
+
+Bytes Appended(Bytes stream, const Bytes& trailing) {
+  stream.insert(stream.end(), trailing.begin(), trailing.end());
+  return stream;
+}
+
+std::string RoundTripText() {
+  std::string xml = "<?xml version=\"1.0\"?>\n<codes>\n";
+  for (int i = 0; i < 60; ++i) {
+    xml += "  <code id=\"" + std::to_string(i * 13 % 29) + "\" kind=\"" + (i % 4 ? "a" : "b") +
+           "\"/>\n";
+  }
+  return xml + "</codes>\n";
+}
+
+// Decoding a stream event by event and coding the same choices again, with what followed
+// its end marker, gives the very same stream: for both levels, for a parse of another
+// kind, and for what the decoder never reads (bits left in the last word, bytes after it).
+TEST(Pack, TheEventsOfAStreamAndItsTailCodeItAgainByteForByte) {
+  const Bytes text = ToBytes(RoundTripText());
+  struct TCase {
+    const char* Name;
+    Bytes Stream;
+    Bytes Output;  // what it must still decode to
+  };
+  const TCase cases[] = {
+      {"level 1", Pack(text, kFastestLevel), text},
+      {"level 9", Pack(text, kSmallestLevel), text},
+      {"empty", Pack({}, kFastestLevel), {}},
+      {"scripted", ScriptedStream(), DecodeStream(ScriptedStream()).Output},
+      {"trailing bytes", Appended(Pack(text, kFastestLevel), {0, 0xFF, 7}), text},
+      {"unused bits set", WithUnusedBitsSet(Pack(text, kSmallestLevel)), text},
+      {"unused bits of a script", WithUnusedBitsSet(ScriptedStream()),
+       DecodeStream(ScriptedStream()).Output},
+  };
+  for (const TCase& c : cases) {
+    const TDecodedChoices choices = ChoicesOf(c.Stream);
+    EXPECT_EQ(choices.Output, c.Output) << c.Name;
+    const TFinishedStream again = Repack(choices);
+    EXPECT_TRUE(again.TailKept) << c.Name;
+    EXPECT_EQ(again.Bytes, c.Stream) << c.Name;
+  }
+  const TDecodedChoices scripted = ChoicesOf(ScriptedStream());
+  EXPECT_EQ(scripted.Events[4], TEventChoice::Repeat(2, 2));
+  EXPECT_EQ(scripted.Events[6], TEventChoice::Literal('b', true));
+  EXPECT_EQ(scripted.Output.size(), 8 + kEscapeLength + 1);
+  EXPECT_NE(WithUnusedBitsSet(ScriptedStream()), ScriptedStream());
+}
+
+// A tail that no longer fits the coder's state (after an edit) gives the ordinary flush.
+TEST(Pack, ATailThatDoesNotFitGivesTheOrdinaryFlush) {
+  const Bytes text = ToBytes(RoundTripText());
+  const TDecodedChoices choices = ChoicesOf(WithUnusedBitsSet(Pack(text, kFastestLevel)));
+  struct TCase {
+    const char* Name;
+    TStreamTail Tail;
+  };
+  TStreamTail moreBits = choices.Tail, codeOutside = choices.Tail, wideUnused = choices.Tail;
+  moreBits.BitsTaken += 1;
+  codeOutside.Code = 0x10000;
+  wideUnused.UnusedBits = 1u << wideUnused.UnusedBitCount;
+  for (const TCase& c : {TCase{"more bits taken", moreBits}, TCase{"code outside", codeOutside},
+                         TCase{"unused bits too wide", wideUnused}}) {
+    TDecodedChoices edited = choices;
+    edited.Tail = c.Tail;
+    const TFinishedStream again = Repack(edited);
+    EXPECT_FALSE(again.TailKept) << c.Name;
+    EXPECT_EQ(again.Bytes, Pack(text, kFastestLevel)) << c.Name;
+  }
+}
+
+// Choices the decoder cannot take are refused with their reason, and nothing is coded.
+TEST(Pack, AChoiceTheDecoderCannotTakeIsRefusedWithItsReason) {
+  struct TCase {
+    const char* Before;  // literals coded first, as the context holds them
+    TEventChoice Choice;
+    TRefusal Refusal;
+  };
+  const TCase cases[] = {
+      {"a", TEventChoice::Literal('b', false), TRefusal::LiteralNotHeld},
+      {"", TEventChoice::Literal('a', true), TRefusal::EscapeFromRoot},
+      {"", TEventChoice::Repeat(0, 5), TRefusal::InvalidOffset},  // nothing to copy yet
+      {"ab", TEventChoice::Repeat(3, 1), TRefusal::InvalidOffset},
+      {"ab", TEventChoice::Repeat(0, 256), TRefusal::LengthUncodable},
+      {"ab", TEventChoice::Repeat(0, 65534), TRefusal::LengthUncodable},
+      {"aa", TEventChoice::Literal('a', true), TRefusal::None},
+      {"ab", TEventChoice::Repeat(0, 0), TRefusal::None},
+  };
+  for (const TCase& c : cases) {
+    TStreamPacker packer;
+    for (const char* b = c.Before; *b != 0; ++b) packer.Literal(static_cast<uint8_t>(*b));
+    const Bytes before = packer.Finish();
+    EXPECT_EQ(packer.RefusalOf(c.Choice), c.Refusal) << c.Before << RefusalText(c.Refusal);
+    EXPECT_EQ(packer.TryEvent(c.Choice), c.Refusal) << c.Before << RefusalText(c.Refusal);
+    if (c.Refusal != TRefusal::None) {
+      EXPECT_EQ(packer.Finish(), before) << c.Before << RefusalText(c.Refusal);
+      EXPECT_EQ(packer.OutputSize(), std::string(c.Before).size());
+    }
+  }
+  TStreamPacker ended;
+  ended.EndMarker();
+  EXPECT_EQ(ended.TryEvent(TEventChoice::Literal('a', false)), TRefusal::AfterEnd);
+  EXPECT_STREQ(RefusalText(TRefusal::AfterEnd), "the end marker has been coded already");
 }
 
 }  // namespace
@@ -299,6 +483,84 @@ TEST(PackLevels, RefusesALevelOutsideOneToNine) {
                 "The packing level must be 1 to 9, not " + std::to_string(level) + ".");
     }
   }
+}
+
+}  // namespace
+}  // namespace lumera
+
+namespace lumera {
+namespace {
+
+// Every saved stream: the bundled example and the fuzz targets' corpora of streams.
+std::vector<std::pair<std::string, Bytes>> SavedStreams() {
+  const std::string examples = LUMERA_EXAMPLES;
+  std::vector<std::string> paths = {examples + "/sample.lum"};
+  for (const char* folder : {"/../fuzz/corpus/decode", "/../fuzz/corpus/explain"}) {
+    for (const auto& entry :
+         std::filesystem::directory_iterator(testing::Utf8Path(examples + folder)))
+      paths.push_back(testing::Utf8(entry.path()));
+  }
+  std::vector<std::pair<std::string, Bytes>> streams;
+  for (const std::string& path : paths)
+    streams.emplace_back(path, ToBytes(testing::ReadFile(path)));
+  return streams;
+}
+
+// PackEvents, as lumera-pack --events and the library use it, on every saved stream that
+// reaches its end marker, on another parse's stream with bytes after it, and on ours.
+TEST(PackEvents, EveryStreamThatReachesItsEndComesBackByteForByte) {
+  auto streams = SavedStreams();
+  streams.emplace_back("another parse", Appended(ScriptedStream(), {7, 7}));
+  for (int level : {kFastestLevel, kSmallestLevel}) {
+    for (const Bytes& text : {ToBytes(Records(120)), Noise(2000), Bytes(70000, 'z')}) {
+      streams.emplace_back("level " + std::to_string(level), Pack(text, level));
+    }
+  }
+  size_t ended = 0;
+  for (const auto& [name, stream] : streams) {
+    if (!DecodeStream(stream).End) continue;
+    ++ended;
+    const TDecodedChoices choices = ChoicesOf(stream);
+    const TPackedEvents again = PackEvents(choices.Events, choices.Tail);
+    EXPECT_EQ(again.Tail, TTailOutcome::Kept) << name;
+    EXPECT_EQ(again.Stream, stream) << name;
+  }
+  EXPECT_GE(ended, 25u);
+}
+
+// Editing a literal's byte changes the text at its offset and in what later repeats copy
+// from there, and nowhere else; the stream gets a tail of its own.
+TEST(PackEvents, AnEditedByteChangesTheTextOnlyWhereItIsCopied) {
+  const Bytes text = ToBytes(Records(30));
+  const Bytes stream = Pack(text);
+  const std::vector<TEvent> events = Explore(stream).Events;
+  const TDecodedChoices choices = ChoicesOf(stream);
+
+  // The latest escaped literal that a later repeat copies, and whose edit leaves every
+  // later event codable: its byte comes from the root, which holds every byte.
+  bool copied = false;
+  for (size_t i = events.size(); i-- > 0 && !copied;) {
+    if (!events[i].Escaped) continue;
+    std::vector<TEventChoice> changed = choices.Events;
+    changed[i].Byte ^= 0x20;
+    Bytes expected = text;
+    expected[events[i].Out] ^= 0x20;
+    for (const TEvent& e : events) {
+      for (uint32_t k = 0; e.Kind == TEventKind::Repeat && k < e.Len; ++k) {
+        expected[e.Out + k] = expected[e.From + k];
+      }
+    }
+    const auto after = [&](const Bytes& bytes) { return bytes.begin() + events[i].Out + 1; };
+    if (std::equal(after(expected), expected.cend(), after(text))) continue;
+    try {
+      const TPackedEvents packed = PackEvents(changed, choices.Tail);
+      EXPECT_EQ(packed.Tail, TTailOutcome::MadeAnew);
+      EXPECT_EQ(DecodeStream(packed.Stream).Output, expected) << "event " << i;
+      copied = true;
+    } catch (const EEventRefused&) {
+    }
+  }
+  EXPECT_TRUE(copied);
 }
 
 }  // namespace

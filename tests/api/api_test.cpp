@@ -65,6 +65,27 @@ TEST(Api, RoundTripsAtEveryLevelAndExplainAgreesWithDecompress) {
   }
 }
 
+// Explain's events and tail give the stream back; an event that cannot be coded is refused
+// with its index.
+TEST(Api, PackEventsGivesAnExplainedStreamBackAndRefusesWithTheIndex) {
+  Bytes stream = lumera::Compress(Text(200), {9});
+  stream.insert(stream.end(), {9, 8, 7});
+  std::vector<lumera::Event> events;
+  const lumera::ExplainSummary summary =
+      lumera::Explain(stream, [&](const lumera::Event& e) { events.push_back(e); });
+  ASSERT_TRUE(summary.tail);
+  EXPECT_EQ(summary.tail->trailing, (Bytes{9, 8, 7}));
+  const lumera::PackedEvents again = lumera::PackEvents(events, summary.tail);
+  EXPECT_EQ(again.tail, lumera::TailOutcome::Kept);
+  EXPECT_EQ(again.stream, stream);
+  EXPECT_EQ(lumera::PackEvents(events).tail, lumera::TailOutcome::MadeAnew);
+
+  events.insert(events.begin() + 3, events.back());
+  const lumera::Error refused = ErrorOf([&] { lumera::PackEvents(events, summary.tail); });
+  EXPECT_EQ(refused.kind(), lumera::ErrorKind::RefusedEvent);
+  EXPECT_EQ(refused.event_index(), 4u);
+}
+
 TEST(Api, ErrorsCarryTheirKindAndOffsets) {
   Bytes cut = lumera::Compress(Text(400));
   cut.resize(cut.size() / 2);
