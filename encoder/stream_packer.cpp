@@ -83,7 +83,7 @@ TStreamPacker::TEvent TStreamPacker::RepeatEvent(uint8_t code, uint32_t length) 
   TEvent event;
   AddEscapesToMatch(event);
   AddStep(event, *FMirror->FMatchDic, code);
-  AddStep(event, LengthTable(code), LengthSymbol(length));
+  AddStep(event, FMirror->LengthTable(code), LengthSymbol(length));
   return event;
 }
 
@@ -155,10 +155,6 @@ double TStreamPacker::Cost(const TEvent& event) {
     bits += EntryCost(event.Steps[i].Weight, event.Steps[i].Table->FTotal);
   }
   return bits;
-}
-
-TDic& TStreamPacker::LengthTable(uint8_t code) const {
-  return code == 0 ? *FMirror->FLenDic0 : *FMirror->FLenDic;
 }
 
 void TStreamPacker::RequireUsable() const {

@@ -186,7 +186,6 @@ class TStreamPacker {
   // The bytes a copy of length bytes from the resolved start writes.
   std::vector<uint8_t> CopiedBytes(uint32_t length) const;
   static double Cost(const TEvent& event);
-  TDic& LengthTable(uint8_t code) const;
   void RequireUsable() const;
 
   TOutputEcho FOutput;
