@@ -100,7 +100,7 @@ TStreamPacker::TEvent TStreamPacker::EventOf(const TEventChoice& choice) {
     case TEventChoice::TKind::Literal:
       return LiteralEvent(choice.Byte, choice.Escaped);
     case TEventChoice::TKind::Repeat:
-      return RepeatEvent(choice.Code, choice.Length);
+      return RepeatEvent(static_cast<uint8_t>(choice.Code), choice.Length);
     case TEventChoice::TKind::End:
       break;
   }
@@ -294,7 +294,7 @@ TRefusal TStreamPacker::TryEvent(const TEventChoice& choice) {
       return CodeLiteral(choice.Byte, choice.Escaped, bits);
     }
     case TEventChoice::TKind::Repeat:
-      return CodeRepeat(choice.Code, choice.Length);
+      return CodeRepeat(static_cast<uint8_t>(choice.Code), choice.Length);
     case TEventChoice::TKind::End:
       break;
   }
@@ -313,7 +313,7 @@ std::vector<uint8_t> TStreamPacker::Finish(const std::vector<uint8_t>& trailing)
 }
 
 TFinishedStream TStreamPacker::Finish(const TStreamTail& tail) const {
-  if (!FEncoder.Fits(tail)) return {FEncoder.Finish(), false};
+  if (!FEnded || !FEncoder.Fits(tail)) return {FEncoder.Finish(), false};
   return {FEncoder.Finish(tail), true};
 }
 
