@@ -111,7 +111,8 @@ std::vector<TParseStep> ChoicesByPrice(TInput input, size_t limit, TStreamPacker
   TCostArray lengths0;
   auto repeatCost = [&](int code, uint32_t length) {
     const TDic& table = mirror.LengthTable(static_cast<uint16_t>(code));
-    const float lengthCost = (&table == mirror.FLenDic0.get() ? lengths0 : lengths).For(table)[length];
+    const float lengthCost =
+        (&table == mirror.FLenDic0.get() ? lengths0 : lengths).For(table)[length];
     return escapes + codes.For(*mirror.FMatchDic)[code] + lengthCost;
   };
   for (const TMatch& match : RingMatches(input, pos, mirror.FPositions)) {
