@@ -106,11 +106,13 @@ std::vector<TParseStep> ChoicesByPrice(TInput input, size_t limit, TStreamPacker
   const double escapes = packer.EscapesCost();
   const TDecompressor& mirror = packer.Mirror();
   TCostArray codes;
+  // One cost array for each length table, so that neither is priced again.
   TCostArray lengths;
   TCostArray lengths0;
   auto repeatCost = [&](int code, uint32_t length) {
+    const TDic& table = mirror.LengthTable(static_cast<uint16_t>(code));
     const float lengthCost =
-        code == 0 ? lengths0.For(*mirror.FLenDic0)[length] : lengths.For(*mirror.FLenDic)[length];
+        (&table == mirror.FLenDic0.get() ? lengths0 : lengths).For(table)[length];
     return escapes + codes.For(*mirror.FMatchDic)[code] + lengthCost;
   };
   for (const TMatch& match : RingMatches(input, pos, mirror.FPositions)) {

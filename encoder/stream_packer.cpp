@@ -83,7 +83,7 @@ TStreamPacker::TEvent TStreamPacker::RepeatEvent(uint8_t code, uint32_t length) 
   TEvent event;
   AddEscapesToMatch(event);
   AddStep(event, *FMirror->FMatchDic, code);
-  AddStep(event, LengthTable(code), LengthSymbol(length));
+  AddStep(event, FMirror->LengthTable(code), LengthSymbol(length));
   return event;
 }
 
@@ -100,7 +100,7 @@ TStreamPacker::TEvent TStreamPacker::EventOf(const TEventChoice& choice) {
     case TEventChoice::TKind::Literal:
       return LiteralEvent(choice.Byte, choice.Escaped);
     case TEventChoice::TKind::Repeat:
-      return RepeatEvent(choice.Code, choice.Length);
+      return RepeatEvent(static_cast<uint8_t>(choice.Code), choice.Length);
     case TEventChoice::TKind::End:
       break;
   }
@@ -155,10 +155,6 @@ double TStreamPacker::Cost(const TEvent& event) {
     bits += EntryCost(event.Steps[i].Weight, event.Steps[i].Table->FTotal);
   }
   return bits;
-}
-
-TDic& TStreamPacker::LengthTable(uint8_t code) const {
-  return code == 0 ? *FMirror->FLenDic0 : *FMirror->FLenDic;
 }
 
 void TStreamPacker::RequireUsable() const {
@@ -298,7 +294,7 @@ TRefusal TStreamPacker::TryEvent(const TEventChoice& choice) {
       return CodeLiteral(choice.Byte, choice.Escaped, bits);
     }
     case TEventChoice::TKind::Repeat:
-      return CodeRepeat(choice.Code, choice.Length);
+      return CodeRepeat(static_cast<uint8_t>(choice.Code), choice.Length);
     case TEventChoice::TKind::End:
       break;
   }
@@ -317,7 +313,7 @@ std::vector<uint8_t> TStreamPacker::Finish(const std::vector<uint8_t>& trailing)
 }
 
 TFinishedStream TStreamPacker::Finish(const TStreamTail& tail) const {
-  if (!FEncoder.Fits(tail)) return {FEncoder.Finish(), false};
+  if (!FEnded || !FEncoder.Fits(tail)) return {FEncoder.Finish(), false};
   return {FEncoder.Finish(tail), true};
 }
 

@@ -54,13 +54,13 @@ struct TEventChoice {
   TKind Kind = TKind::End;
   uint8_t Byte = 0;      // a literal's
   bool Escaped = false;  // a literal that comes from the root after its context's escape
-  uint8_t Code = 0;      // a repeat's offset code
+  uint16_t Code = 0;     // a repeat's offset code; only 0 to 255 can name a ring slot
   uint32_t Length = 0;   // a repeat's length: 0 to 255, or kEscapeLength
 
   static constexpr TEventChoice Literal(uint8_t byte, bool escaped) {
     return {TKind::Literal, byte, escaped, 0, 0};
   }
-  static constexpr TEventChoice Repeat(uint8_t code, uint32_t length) {
+  static constexpr TEventChoice Repeat(uint16_t code, uint32_t length) {
     return {TKind::Repeat, 0, false, code, length};
   }
   static constexpr TEventChoice End() { return {}; }
@@ -103,8 +103,8 @@ class TStreamPacker {
   // The stream, followed by trailing bytes that the decoder never reads as bits.
   std::vector<uint8_t> Finish(const std::vector<uint8_t>& trailing = {}) const;
   // The stream ending with the tail's bits and trailing bytes when they still fit the
-  // coder's state: it has taken tail.BitsTaken bits and tail.Code is below its range.
-  // Otherwise the ordinary flush, without the trailing bytes.
+  // coder's state: the end marker is coded, the coder has taken tail.BitsTaken bits and
+  // tail.Code is below its range. Otherwise the ordinary flush, without the trailing bytes.
   TFinishedStream Finish(const TStreamTail& tail) const;
 
   // Whether the repeat could be coded now.
@@ -186,7 +186,6 @@ class TStreamPacker {
   // The bytes a copy of length bytes from the resolved start writes.
   std::vector<uint8_t> CopiedBytes(uint32_t length) const;
   static double Cost(const TEvent& event);
-  TDic& LengthTable(uint8_t code) const;
   void RequireUsable() const;
 
   TOutputEcho FOutput;

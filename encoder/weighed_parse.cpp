@@ -57,10 +57,11 @@ const TCostArray::TCosts& TWeighedParser::CodeCosts() {
   return FMatchCosts.For(*FPacker.Mirror().FMatchDic);
 }
 
-// Code 0 has a length table of its own.
+// One cost array for each length table, so that neither is priced again.
 const TCostArray::TCosts& TWeighedParser::LengthCosts(int code) {
   const TDecompressor& mirror = FPacker.Mirror();
-  return code == 0 ? FLength0Costs.For(*mirror.FLenDic0) : FLengthCosts.For(*mirror.FLenDic);
+  const TDic& table = mirror.LengthTable(static_cast<uint16_t>(code));
+  return (&table == mirror.FLenDic0.get() ? FLength0Costs : FLengthCosts).For(table);
 }
 
 float TWeighedParser::StepCost(size_t pos, TParseStep step) {

@@ -13,8 +13,7 @@ void ShiftIn(uint32_t& v, uint32_t src, uint16_t count) {
   v = (v << count) | (src >> (32 - count));
 }
 
-TContext::TContext(TStream& stream)
-    : FStream(stream), FStart(static_cast<int32_t>(stream.Position())) {
+TContext::TContext(TStream& stream) : FStream(stream) {
   ClearBuffer();
 }
 

@@ -20,7 +20,7 @@ void ShiftIn(uint32_t& v, uint32_t src, uint16_t count);
 
 class TContext {
  public:
-  // Reads nothing; records where the stream stood.
+  // Reads nothing.
   explicit TContext(TStream& stream);
 
   void ClearBuffer();
@@ -31,7 +31,6 @@ class TContext {
   bool AtEnd() const;
 
   TStream& FStream;      // not owned
-  int32_t FStart;        // low 32 bits of the position at construction; nothing reads it
   uint32_t FBuffer = 0;  // undelivered bits, left-aligned
   uint8_t FBitsLeft = 0;
   uint64_t FDelivered = 0;  // bits handed out by GetBits since construction

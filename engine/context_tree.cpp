@@ -11,7 +11,7 @@ namespace {
 
 constexpr uint16_t kSeedWeight = 16;
 
-// The history position d steps back from the latest byte.
+// The history position back steps behind the latest byte, which is 0 steps behind.
 uint8_t HistoryIndex(uint8_t histIdx, int back) {
   return static_cast<uint8_t>((histIdx + 3 - back) & 3);
 }

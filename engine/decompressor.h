@@ -98,6 +98,8 @@ class TDecompressor {
   // A repeat: records the offset code and the length and resolves the copy's start.
   // Raises "Invalid offset code for the repeater." for a copy the output cannot serve.
   void StartRepeat(uint16_t code, uint32_t length);
+  // The table that a repeat's length is decoded from: offset code 0 has one of its own.
+  TDic& LengthTable(uint16_t code) const { return code == 0 ? *FLenDic0 : *FLenDic; }
 
   // Symbol decoder (symbol_decoder.cpp).
   // role only tells the observer which table this is.

@@ -81,8 +81,8 @@ void TDecompressor::DecodeEscape() {
     return;
   }
   const auto code = static_cast<uint16_t>(entry >> 16);
-  TDic& lengths = code == 0 ? *FLenDic0 : *FLenDic;
-  const TTableRole role{code == 0 ? TTableKind::Length0 : TTableKind::Length};
+  TDic& lengths = LengthTable(code);
+  const TTableRole role{&lengths == FLenDic0.get() ? TTableKind::Length0 : TTableKind::Length};
   // The length table's escape is not special: its symbol gives a length of 65535.
   StartRepeat(code, DecodeSymbol(lengths, role) >> 16);
 }

@@ -43,7 +43,6 @@ class TEventRecorder : public TDiagnostics {
   void SourceLeftOver() override { FLeftOver = true; }
 
   const std::vector<TEvent>& Events() const { return FEvents; }
-  uint64_t OutputBytes() const { return FOutputBytes; }
   // The largest total any table reached, and the hits made at a total of 0x2000 or more.
   uint32_t MaxTotal() const { return FMaxTotal; }
   uint64_t OverloadedHits() const { return FOverloadedHits; }

@@ -194,7 +194,8 @@ TOutputSink& TOutputFile::Sink() const {
   return *F;
 }
 
-// Positional reads leave the file position, at the end for the next write, as it was.
+// A read at an offset still moves the file position of a handle opened for synchronous
+// use, so the position is put back at the end for the next write.
 std::optional<std::vector<uint8_t>> TOutputFile::ReadBack() const {
   if (F->Temporary.empty()) return std::nullopt;
   std::vector<uint8_t> bytes;

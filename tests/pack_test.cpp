@@ -356,6 +356,7 @@ TEST(Pack, AChoiceTheDecoderCannotTakeIsRefusedWithItsReason) {
       {"", TEventChoice::Literal('a', true), TRefusal::EscapeFromRoot},
       {"", TEventChoice::Repeat(0, 5), TRefusal::InvalidOffset},  // nothing to copy yet
       {"ab", TEventChoice::Repeat(3, 1), TRefusal::InvalidOffset},
+      {"ab", TEventChoice::Repeat(300, 1), TRefusal::InvalidOffset},  // past every ring
       {"ab", TEventChoice::Repeat(0, 256), TRefusal::LengthUncodable},
       {"ab", TEventChoice::Repeat(0, 65534), TRefusal::LengthUncodable},
       {"aa", TEventChoice::Literal('a', true), TRefusal::None},
