@@ -35,7 +35,8 @@ constexpr const char* kShadeLabels[kShades] = {"&lt;0.5", "0.5-1", "1-2", "2-3",
 // toolbar (#k) stays at the top, the strip (#z) and its mark of what is on screen (#y) at
 // the right, and the hover box (#p) at the bottom.
 constexpr const char* kStyle =
-    "body{font:14px/1.4 monospace;margin:1em 3em 1em 1.5em;color:#111;background:#fff}"
+    "body{font:14px/1.4 monospace;margin:1em 3em 1em 1.5em;color:#111;background:#fff;"
+    "overflow-anchor:none}"
     "h1{font-size:1.2em}pre{margin:0}"
     ".s{background:#f4f4f4;padding:.5em;display:inline-block}"
     ".f{color:#a00;font-weight:bold;margin:.5em 0}.a{margin:.5em 0}"
