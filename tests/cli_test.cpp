@@ -579,8 +579,8 @@ std::vector<TPackCase> PackCases() {
   };
 }
 
-// Runs c in a fresh folder that holds the fixture and what lay adds. EXES and CORPUS name the
-// folder of the test executables.
+// Runs c in a fresh folder that holds the fixture and what lay adds. EXES names the
+// folder of the test executables, CORPUS the fuzz corpus.
 void RunPackCase(const TPackCase& c, const std::function<void(const TScratchDir&)>& lay = {}) {
   SCOPED_TRACE(c.Name);
   TScratchDir dir;

@@ -13,6 +13,7 @@
 #include "explore/heat_map.h"
 #include "explore/json_lines.h"
 #include "explore/listing.h"
+#include "explore/page_data.h"
 #include "platform/hex.h"
 
 namespace lumera {
@@ -435,67 +436,155 @@ TEST(ExplorePage, TextUnlessMoreThanATenthIsNotText) {
   for (const auto& [bytes, hex] : cases) EXPECT_EQ(WantsHexGrid(bytes), hex) << bytes.size();
 }
 
-size_t Count(const std::string& text, const std::string& what) {
-  size_t n = 0;
-  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-  return n;
+// The event records read back as the page's script reads them.
+std::vector<std::vector<int64_t>> ReadRecords(const std::vector<uint8_t>& records) {
+  std::vector<std::vector<int64_t>> events;
+  size_t at = 0;
+  const auto number = [&] {
+    int64_t value = 0;
+    for (int shift = 0;; shift += 7) {
+      value |= int64_t{records.at(at) & 0x7F} << shift;
+      if (records.at(at++) < 0x80) return value;
+    }
+  };
+  const auto zigzag = [&] {
+    const int64_t v = number();
+    return v % 2 ? -(v + 1) / 2 : v / 2;
+  };
+  while (at < records.size()) {
+    const int64_t head = number(), bits = number();
+    std::vector<int64_t> e = {head / 3, head % 3, bits, zigzag() + 100 * bits};
+    if (head % 3 == 2) {
+      const int64_t code = number(), len = number();
+      e.insert(e.end(), {code, len, zigzag()});
+    }
+    events.push_back(e);
+  }
+  return events;
 }
 
-TEST(ExplorePage, OneElementPerEventWithBytesAndNothingFetched) {
+TEST(ExplorePage, OneRecordPerEventTheBytesAndNothingFetched) {
   struct Case {
     const char* name;
     std::function<void(TStreamPacker&)> write;
     bool hex;
-    std::vector<const char*> shown;  // pieces of the laid-out bytes
+    const char* bytes;  // as the page carries them
   };
   const std::vector<Case> cases = {
       {"text",
        [](TStreamPacker& p) {
-         Text(p, "<a>&b\n\x01");
+         Text(p, "<a>&b\n\x01</s`$\\<!");
          p.Repeat(0, 0);
          p.Repeat(0, 4);
          p.EndMarker();
        },
-       false,
-       {">&lt;<", ">&amp;<", ">\xE2\x86\xB5\n<", "><b>01</b><", "></u><u class="}},
-      {"binary",
+       false, "bytes:Utf8(`<a>&b\n\\x01<\\/s\\`\\$\\\\<\\!<a>&`)"},
+      {"utf-8 kept",
        [](TStreamPacker& p) {
-         for (int b = 0; b < 40; ++b) p.Literal(uint8_t(b * 7));
+         Text(p, "\xC3\xA5\xE2\x86\xB5");
          p.EndMarker();
        },
-       true,
-       {">00 <", ">69\n<"}},
+       true, "bytes:Utf8(`\xC3\xA5\xE2\x86\xB5`)"},
+      {"binary",
+       [](TStreamPacker& p) {
+         for (int b = 0; b < 4; ++b) p.Literal(uint8_t(b * 70));
+         p.EndMarker();
+       },
+       true, "bytes:Base64(\"AEaM0g==\")"},
       {"failure",
        [](TStreamPacker& p) {
          Text(p, "ab");
          p.Repeat(9, 1);
        },
-       false,
-       {">a<", ">b<"}},
+       false, "bytes:Utf8(`ab`)"},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
     const TExploration run = Scripted(c.write);
     std::ostringstream out;
-    WritePage(out, run, nullptr, "s<1>.lum");
+    WritePage(out, run, nullptr, "dir/s<1>.lum");
     const std::string page = out.str();
-    const size_t text = page.find("<pre id=t>");
-    ASSERT_NE(text, std::string::npos) << c.name;
-    const std::string bytes = page.substr(text, page.find("</pre>", text) - text);
-    const size_t withBytes = run.Events.size() - (run.End ? 1 : 0);
-    EXPECT_EQ(Count(bytes, "<i class=c") + Count(bytes, "<u class=c"), withBytes) << c.name;
-    EXPECT_EQ(page.find("<pre id=o>") != std::string::npos, c.hex) << c.name;
-    EXPECT_NE(page.find("<title>s&lt;1&gt;.lum - lumera-explain</title>"), std::string::npos);
-    EXPECT_NE(page.find("<pre class=s>summary\n"), std::string::npos) << c.name;
-    EXPECT_EQ(page.find("<div class=f>not a valid stream") != std::string::npos,
-              run.Failure.has_value())
-        << c.name;
-    for (const char* fetch : {"src=", "href=", "url(", "@import", "http"}) {
-      EXPECT_EQ(page.find(fetch), std::string::npos) << c.name << ": " << fetch;
+    EXPECT_NE(page.find(c.bytes), std::string::npos) << page.substr(page.find("bytes:"), 80);
+    EXPECT_NE(page.find(std::string("Start({hex:") + (c.hex ? "true" : "false")),
+              std::string::npos);
+    const std::vector<std::vector<int64_t>> records = ReadRecords(EventRecords(run.Events));
+    ASSERT_EQ(records.size(), run.Events.size() - (run.End ? 1 : 0));
+    for (size_t k = 0; k < records.size(); ++k) {
+      const TEvent& e = run.Events[k];
+      std::vector<int64_t> expected = {e.Depth, e.Kind == TEventKind::Repeat ? 2 : e.Escaped,
+                                       e.Bits, std::llround(e.Info * 100)};
+      if (e.Kind == TEventKind::Repeat) {
+        expected.insert(expected.end(), {e.Code, e.Len, static_cast<int64_t>(e.Out) - e.From});
+      }
+      EXPECT_EQ(records[k], expected) << "event " << k;
     }
-    for (const char* shown : c.shown) {
-      EXPECT_NE(bytes.find(shown), std::string::npos) << shown << " in " << bytes;
+    EXPECT_NE(page.find("<title>dir/s&lt;1&gt;.lum - lumera-explain</title>"), std::string::npos);
+    EXPECT_NE(page.find("data-name=\"s&lt;1&gt;\""), std::string::npos);
+    EXPECT_NE(page.find("<pre class=s>summary\n"), std::string::npos);
+    EXPECT_EQ(page.find("<div class=f>not a valid stream") != std::string::npos,
+              run.Failure.has_value());
+    for (const char* fetch : {"src=", "href=", "url(", "@import", "http"}) {
+      EXPECT_EQ(page.find(fetch), std::string::npos) << fetch;
     }
   }
+}
+
+TEST(ExplorePage, CompactFormsOfBytesAndShades) {
+  const std::vector<std::pair<std::string, std::string>> base64 = {
+      {"", ""}, {"f", "Zg=="}, {"fo", "Zm8="}, {"foo", "Zm9v"}, {std::string("\xFF\xFE\x00\x7F", 4), "//4Afw=="}};
+  for (const auto& [bytes, text] : base64) {
+    std::ostringstream out;
+    WriteBase64(out, Bytes(bytes.begin(), bytes.end()));
+    EXPECT_EQ(out.str(), text) << bytes;
+  }
+  const std::vector<std::pair<std::string, bool>> utf8 = {
+      {"plain", true}, {"\xC3\xA5", true}, {"\xC3", false}, {"\xC0\x80", false},
+      {"\xED\xA0\x80", false}, {"\xF4\x90\x80\x80", false}, {"a\xF0\x9F\x98\x80", true}};
+  for (const auto& [bytes, wellFormed] : utf8) {
+    EXPECT_EQ(IsWellFormedUtf8(Bytes(bytes.begin(), bytes.end())), wellFormed) << bytes;
+  }
+  EXPECT_EQ(PackedShades(Bytes{1, 9, 3}), (Bytes{0x91, 0x03}));
+}
+
+TEST(ExplorePage, CostlyRegionsAndTheStrip) {
+  // Literals from the root cost about 8 bits a byte, a long repeat well under 1: a run of
+  // 16 bytes reaches 6 bits a byte on average with 12 such literals, 4 bytes into the
+  // repeat.
+  const auto run = [](int fresh, int repeated, int fresh2) {
+    return Scripted([=](TStreamPacker& p) {
+      for (int i = 0; i < fresh; ++i) p.Literal(uint8_t(i * 37 + 11));
+      if (repeated > 0) p.Repeat(0, repeated);
+      for (int i = 0; i < fresh2; ++i) p.Literal(uint8_t(i * 53 + 200));
+      p.EndMarker();
+    });
+  };
+  struct Case {
+    const char* name;
+    TExploration run;
+    std::vector<TByteRange> regions;
+  };
+  const std::vector<Case> cases = {
+      {"too short", run(15, 0, 0), {}},
+      {"one", run(20, 0, 0), {{0, 20}}},
+      {"two apart", run(20, 200, 20), {{0, 24}, {216, 240}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(CostlyRegions(c.run), c.regions);
+    const std::vector<uint8_t> strip = StripShades(c.run);
+    const uint64_t size = c.run.Output.size();
+    EXPECT_EQ(strip.size(), (size + StripBlockBytes(size) - 1) / StripBlockBytes(size));
+    EXPECT_LE(strip.size(), kStripBlocks);
+    EXPECT_GE(strip.front(), ShadeOf(kCostlyBits));
+  }
+  const TExploration longer = run(20, 65535, 0);
+  EXPECT_EQ(StripBlockBytes(longer.Output.size()), 257u);
+  EXPECT_EQ(StripShades(longer).size(), kStripBlocks);
+  EXPECT_LE(StripShades(longer).back(), 1);
+  const std::vector<std::pair<std::string, std::string>> names = {
+      {"s.lum", "s"}, {"dir/a.b.lum", "a.b"}, {"c:\\x\\y.lum", "y"}, {".lum", ".lum.out"},
+      {"standard input", "standard input.out"}};
+  for (const auto& [title, name] : names) EXPECT_EQ(DownloadName(title), name);
 }
 
 }  // namespace

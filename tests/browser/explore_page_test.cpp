@@ -8,6 +8,7 @@
 #include <png.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -20,6 +21,7 @@
 #include "chromium.h"
 #include "encoder/pack.h"
 #include "explore/exploration.h"
+#include "explore/heat_map.h"
 #include "test_support.h"
 
 namespace lumera {
@@ -43,17 +45,20 @@ TChildRun RunChromium(const TScratchDir& dir, const std::vector<std::string>& ac
   return RunChild(kTimeout, args, dir);
 }
 
-// The text of the laid-out bytes in the dumped DOM: tags dropped, entities read, and the
-// visible marks of the line breaks taken out again.
-std::string DecodedTextOf(const std::string& dom) {
-  const size_t start = dom.find('>', dom.find("<pre id=\"t\"")) + 1;
-  const std::string html = dom.substr(start, dom.find("</pre>", start) - start);
-  std::string text = std::regex_replace(html, std::regex("<[^>]*>"), "");
+// The text of the rows laid out in the dumped DOM, and the offset of their first byte:
+// offsets and tags dropped, entities read, and the visible marks of the line breaks read
+// as line breaks again.
+std::pair<uint64_t, std::string> DecodedTextOf(const std::string& dom) {
+  const size_t start = dom.find("<div id=\"v\"");
+  const size_t first = dom.find("data-o=\"", start) + 8;
+  const std::string html = dom.substr(start, dom.find("<div id=\"z\"", start) - start);
+  std::string text = std::regex_replace(html, std::regex("<span class=\"n\">[^<]*</span>"), "");
+  text = std::regex_replace(text, std::regex("<[^>]*>"), "");
   for (const auto& [entity, c] : std::vector<std::pair<std::string, std::string>>{
-           {"\xE2\x86\xB5", ""}, {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&amp;", "&"}}) {
+           {"\xE2\x86\xB5", "\n"}, {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&amp;", "&"}}) {
     text = std::regex_replace(text, std::regex(entity), c);
   }
-  return text;
+  return {std::stoull(dom.substr(first)), text};
 }
 
 struct TPixels {
@@ -90,16 +95,20 @@ size_t RepeatIndex(const std::vector<TEvent>& events) {
   return 0;
 }
 
-// Moves the mouse over the elements of the given events and keeps the texts shown.
-std::string HoverScript(const std::vector<size_t>& events) {
+// Moves the mouse over the bytes at the given offsets, then out of the text, and keeps
+// what the hover box showed each time.
+std::string HoverScript(const std::vector<uint64_t>& offsets) {
   std::string list;
-  for (size_t e : events) {
+  for (uint64_t e : offsets) {
     if (!list.empty()) list += ',';
     list += std::to_string(e);
   }
-  return "<script>{const h=[];for(const k of [" + list +
-         "]){T.children[k].dispatchEvent(new MouseEvent('mouseover',{bubbles:true}));"
-         "h.push(P.textContent)}document.body.dataset.hover=h.join('|')}</script>";
+  return "<script>{const h=[],T=document.getElementById('t'),P=document.getElementById('p');"
+         "for(const o of [" + list +
+         "]){document.querySelector('#v [data-o=\"'+o+'\"]').dispatchEvent(new MouseEvent("
+         "'mouseover',{bubbles:true}));h.push(P.textContent)}"
+         "T.dispatchEvent(new MouseEvent('mouseleave'));h.push(getComputedStyle(P).display);"
+         "document.body.dataset.hover=h.join('|')}</script>";
 }
 
 // What hovering over an event's bytes must show.
@@ -122,11 +131,33 @@ std::string HoverText(const std::vector<TEvent>& events, size_t index) {
 
 std::string LargerText() {
   std::string text = "<?xml version=\"1.0\"?>\n<regions>\n";
-  for (int i = 0; i < 600; ++i) {
+  for (int i = 0; i < 5000; ++i) {
+    if (i == 3600) text += "  <note>a needle in the haystack</note>\n";
     text += "  <region code=\"R-" + std::to_string(i * 7919 % 10000) + "\" name=\"Region " +
             std::to_string(i) + "\" type=\"" + (i % 3 ? "province" : "district") + "\"/>\n";
   }
   return text + "</regions>\n";
+}
+
+// After the page opened at #offset=N: checks byte N is on screen, then clicks the strip,
+// presses n and searches, and checks that each brought its place on screen; the outcome
+// goes to the body's data-checks, "" when all held.
+std::string ActionsScript(uint64_t offset, uint64_t block, uint64_t blockOffset,
+                          uint64_t costly) {
+  return "<script>{const $=id=>document.getElementById(id),f=[];"
+         "const shown=n=>{const r=[...document.querySelectorAll('#v>div')].filter(x=>+x.dataset.o<=n)"
+         ".pop();if(!r)return false;const b=r.getBoundingClientRect();"
+         "return b.top>=$('k').getBoundingClientRect().bottom&&b.bottom<=innerHeight};"
+         "if(!shown(" + std::to_string(offset) + "))f.push('offset');"
+         "$('z').children[" + std::to_string(block) + "].click();"
+         "if(!shown(" + std::to_string(blockOffset) + "))f.push('strip');"
+         "document.dispatchEvent(new KeyboardEvent('keydown',{key:'n',bubbles:true}));"
+         "if(!shown(" + std::to_string(costly) + "))f.push('n');"
+         "$('q').value='needle';$('q').dispatchEvent(new Event('input'));"
+         "const h=[...document.querySelectorAll('#v .h')];"
+         "if(h.map(x=>x.textContent).join('')!=='needle'||!shown(+h[0].dataset.o))f.push('search');"
+         "document.body.dataset.checks=f.join(' ');scrollTo(0,0);dispatchEvent(new Event('scroll'))}"
+         "</script>";
 }
 
 TEST(ExplorePageInBrowser, ShowsTheTextTheSummaryAndTheShading) {
@@ -139,14 +170,16 @@ TEST(ExplorePageInBrowser, ShowsTheTextTheSummaryAndTheShading) {
   struct Case {
     const char* name;
     Bytes stream;
+    bool acts;  // opens at an offset and tries the strip, n and the search
   };
   const std::vector<Case> cases = {
       {"sample",
        [] {
          const std::string s = ReadFile(std::string(LUMERA_EXAMPLES_DIR) + "/sample.lum");
          return Bytes(s.begin(), s.end());
-       }()},
-      {"larger", Pack(Bytes(larger.begin(), larger.end()))},
+       }(),
+       false},
+      {"larger", Pack(Bytes(larger.begin(), larger.end())), true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -162,16 +195,37 @@ TEST(ExplorePageInBrowser, ShowsTheTextTheSummaryAndTheShading) {
     // what the page showed each time.
     const size_t repeat = RepeatIndex(run.Events);
     std::string page = ReadFile(dir / "page.html");
-    page.insert(page.rfind("</body>"), HoverScript({1, repeat}));
+    const uint64_t size = run.Output.size(), offset = size * 3 / 4;
+    const uint64_t block = kStripBlocks / 3, blockOffset = block * StripBlockBytes(size);
+    std::string actions;
+    if (c.acts) {
+      ASSERT_GE(size, 300'000u);
+      const std::vector<TByteRange> costly = CostlyRegions(run);
+      const auto next = std::find_if(costly.begin(), costly.end(),
+                                     [&](const TByteRange& r) { return r.Begin > blockOffset; });
+      ASSERT_NE(next, costly.end());
+      actions = ActionsScript(offset, block, blockOffset, next->Begin);
+    }
+    page.insert(page.rfind("</body>"),
+                actions + HoverScript({run.Events[1].Out, run.Events[repeat].Out}));
     WriteFile(dir / "hover.html", page);
-    const TChildRun dom = RunChromium(dir, {"--dump-dom"}, dir / "hover.html");
+    const TChildRun dom = RunChromium(
+        dir, {"--window-size=1100,800", "--dump-dom"},
+        dir / (c.acts ? "hover.html#offset=" + std::to_string(offset) : "hover.html"));
+    if (c.acts) {
+      EXPECT_NE(dom.Out.find("data-checks=\"\""), std::string::npos)
+          << dom.Out.substr(dom.Out.find("<body"), 200);
+    }
     ASSERT_EQ(dom.Status, 0) << dom.Err;
-    EXPECT_EQ(DecodedTextOf(dom.Out), std::string(run.Output.begin(), run.Output.end()));
+    // The rows laid out hold the decoded bytes from their first offset on.
+    const auto [first, laid] = DecodedTextOf(dom.Out);
+    EXPECT_EQ(laid, std::string(run.Output.begin(), run.Output.end()).substr(first, laid.size()));
+    EXPECT_GT(laid.size(), 1000u < run.Output.size() ? 1000u : run.Output.size() - 1);
     // The script ran and found an element for every event that wrote bytes.
     EXPECT_NE(dom.Out.find("data-events=\"" + std::to_string(run.Events.size() - 1) + "\""),
               std::string::npos);
     EXPECT_NE(dom.Out.find("data-hover=\"" + HoverText(run.Events, 1) + "|" +
-                           HoverText(run.Events, repeat) + "\""),
+                           HoverText(run.Events, repeat) + "|none\""),
               std::string::npos)
         << dom.Out.substr(dom.Out.find("<body"), 300);
     for (const std::string& figure :
