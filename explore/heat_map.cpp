@@ -128,7 +128,7 @@ void WriteData(std::ostream& out, const TExploration& run, bool hex) {
   for (uint8_t shade : StripShades(run)) out.put(static_cast<char>('0' + shade));
   out << "\",costly:[";
   const char* comma = "";
-  for (const TByteRange& region : CostlyRegions(run)) {
+  for (const TOutputRange& region : CostlyRegions(run)) {
     out << comma << region.Begin << ',' << region.End;
     comma = ",";
   }
@@ -198,9 +198,9 @@ std::vector<uint8_t> ByteShades(const TExploration& run) {
   return shades;
 }
 
-std::vector<TByteRange> CostlyRegions(const TExploration& run) {
+std::vector<TOutputRange> CostlyRegions(const TExploration& run) {
   const uint64_t size = run.Output.size();
-  std::vector<TByteRange> regions;
+  std::vector<TOutputRange> regions;
   if (size < kCostlyBytes) return regions;
   TByteCosts head(run.Events), tail(run.Events);
   int64_t window = 0;  // the cost of the kCostlyBytes bytes from begin

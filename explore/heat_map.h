@@ -29,10 +29,10 @@ double CostPerByte(const TEvent& event);
 std::vector<uint8_t> ByteShades(const TExploration& run);
 
 // Output bytes [Begin, End).
-struct TByteRange {
+struct TOutputRange {
   uint64_t Begin = 0;
   uint64_t End = 0;
-  bool operator==(const TByteRange&) const = default;
+  bool operator==(const TOutputRange&) const = default;
 };
 
 // A costly region, where the page's keys n and p go: where kCostlyBytes bytes in a row
@@ -42,7 +42,7 @@ inline constexpr double kCostlyBits = 6;
 inline constexpr uint64_t kCostlyBytes = 16;
 
 // The costly regions of the output, in order.
-std::vector<TByteRange> CostlyRegions(const TExploration& run);
+std::vector<TOutputRange> CostlyRegions(const TExploration& run);
 
 // The overview strip cuts the output into at most kStripBlocks blocks of
 // StripBlockBytes(size) bytes each (the last may be shorter).

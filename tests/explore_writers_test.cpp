@@ -561,7 +561,7 @@ TEST(ExplorePage, CostlyRegionsAndTheStrip) {
   struct Case {
     const char* name;
     TExploration run;
-    std::vector<TByteRange> regions;
+    std::vector<TOutputRange> regions;
   };
   const std::vector<Case> cases = {
       {"too short", run(15, 0, 0), {}},

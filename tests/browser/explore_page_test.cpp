@@ -200,9 +200,9 @@ TEST(ExplorePageInBrowser, ShowsTheTextTheSummaryAndTheShading) {
     std::string actions;
     if (c.acts) {
       ASSERT_GE(size, 300'000u);
-      const std::vector<TByteRange> costly = CostlyRegions(run);
+      const std::vector<TOutputRange> costly = CostlyRegions(run);
       const auto next = std::find_if(costly.begin(), costly.end(),
-                                     [&](const TByteRange& r) { return r.Begin > blockOffset; });
+                                     [&](const TOutputRange& r) { return r.Begin > blockOffset; });
       ASSERT_NE(next, costly.end());
       actions = ActionsScript(offset, block, blockOffset, next->Begin);
     }
