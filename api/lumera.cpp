@@ -41,6 +41,7 @@ Event PublicEvent(const TEvent& e) {
   event.info = e.Info;
   event.byte = e.Byte;
   event.escaped = e.Escaped;
+  event.copy = e.Copy;
   event.code = e.Code;
   event.from = e.From;
   event.len = e.Len;
@@ -50,7 +51,7 @@ Event PublicEvent(const TEvent& e) {
 TEventChoice ChoiceOf(const Event& e) {
   switch (e.type) {
     case EventType::Literal:
-      return TEventChoice::Literal(e.byte, e.escaped);
+      return TEventChoice::Literal(e.byte, e.escaped, e.copy);
     case EventType::Repeat:
       return TEventChoice::Repeat(e.code, e.len);
     case EventType::End:

@@ -15,14 +15,11 @@ struct TPlace {
 };
 
 TPlace PlaceOf(const TDic& table, uint8_t symbol) {
+  const int32_t index = table.IndexOf(symbol);
   TPlace place;
-  for (int32_t i = 0; i < table.FCount; ++i) {
-    if (table.FItems[i].Symbol() == symbol) {
-      place.Found = true;
-      break;
-    }
-    place.Below += table.FItems[i].Weight();
-  }
+  place.Found = index >= 0;
+  const int32_t below = place.Found ? index : table.FCount;
+  for (int32_t i = 0; i < below; ++i) place.Below += table.FItems[i].Weight();
   return place;
 }
 

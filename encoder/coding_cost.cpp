@@ -28,12 +28,10 @@ float EntryCost(uint16_t weight, uint32_t total) {
   return weight == 0 ? kUncodable : Log2(total) - Log2(weight);
 }
 
-TEntryPlace FindEntry(const TDic& table, uint16_t symbol) {
-  for (int32_t i = 0; i < table.FCount; ++i) {
-    const TDicItem entry = table.FItems[i];
-    if (entry.Symbol() == symbol) return {i, entry.Weight()};
-  }
-  return {};
+TEntryPlace FindEntry(const TDic& table, uint16_t symbol, uint16_t copy) {
+  const int32_t index = table.IndexOf(symbol, copy);
+  if (index < 0) return {};
+  return {index, table.FItems[index].Weight()};
 }
 
 float SymbolCost(const TDic& table, uint16_t symbol) {

@@ -16,12 +16,12 @@ inline constexpr float kUncodable = std::numeric_limits<float>::infinity();
 // log2(total / weight); kUncodable for a weight of 0, which no step can decode.
 float EntryCost(uint16_t weight, uint32_t total);
 
-// Where a symbol stands in a table, found by one scan.
+// Where a symbol stands in a table; copy as for TDic::IndexOf.
 struct TEntryPlace {
   int Index = -1;  // -1: the table does not hold the symbol
   uint16_t Weight = 0;
 };
-TEntryPlace FindEntry(const TDic& table, uint16_t symbol);
+TEntryPlace FindEntry(const TDic& table, uint16_t symbol, uint16_t copy = 0);
 // kUncodable when the table lacks the symbol.
 float SymbolCost(const TDic& table, uint16_t symbol);
 

@@ -16,6 +16,8 @@ const char* RefusalText(TRefusal refusal) {
       return "an entry's share of the range would be 0";
     case TRefusal::LiteralNotHeld:
       return "the context table does not hold the byte, so it must be escaped";
+    case TRefusal::CopyNotHeld:
+      return "the table holds fewer copies of the byte than the literal names";
     case TRefusal::EscapeFromRoot:
       return "the walk reached the root, which has no context to escape from";
     case TRefusal::ContextTableFull:

@@ -16,6 +16,7 @@ enum class TRefusal : uint8_t {
   EntryNoShare,
   // Choices the decoder cannot take.
   LiteralNotHeld,    // a literal not escaped, whose context table lacks its byte
+  CopyNotHeld,       // a literal naming a copy of its byte that its table lacks
   EscapeFromRoot,    // a literal escaped where the walk reached the root itself
   ContextTableFull,  // an escaped literal whose context table has no room to add it
   InvalidOffset,     // a repeat whose offset code names no output to copy from

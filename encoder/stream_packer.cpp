@@ -44,23 +44,26 @@ void TStreamPacker::AddStep(TEvent& event, TDic& table, uint16_t symbol) {
   event.Steps[event.Count++] = {&table, static_cast<uint16_t>(place.Index), place.Weight};
 }
 
-TStreamPacker::TEvent TStreamPacker::LiteralEvent(uint8_t byte, std::optional<bool> escaped) {
+TStreamPacker::TEvent TStreamPacker::LiteralEvent(uint8_t byte, std::optional<bool> escaped,
+                                                  uint16_t copy) {
   TEvent event;
   event.Node = &FMirror->FindContext();
-  const TEntryPlace place = FindEntry(*event.Node, byte);
-  // Only a child can lack a byte: the root holds all of them.
+  const TEntryPlace place = FindEntry(*event.Node, byte, copy);
+  // Only a child can lack a byte: the root holds all of them, each once.
   event.Escaped = escaped.value_or(place.Index < 0);
   TDic& root = *FMirror->FDictionary->FRoot;
   if (!event.Escaped) {
     if (place.Index < 0) {
-      event.Refused = TRefusal::LiteralNotHeld;
+      event.Refused = copy == 0 ? TRefusal::LiteralNotHeld : TRefusal::CopyNotHeld;
       return event;
     }
     event.Steps[event.Count++] = {event.Node, static_cast<uint16_t>(place.Index), place.Weight};
     return event;
   }
   // The decoder adds an escaped byte to the context's table, whether it holds it or not.
-  if (event.Node == &root) {
+  if (copy != 0) {
+    event.Refused = TRefusal::CopyNotHeld;
+  } else if (event.Node == &root) {
     event.Refused = TRefusal::EscapeFromRoot;
   } else if (event.Node->FCount >= TDic::kCapacity) {
     event.Refused = TRefusal::ContextTableFull;
@@ -98,7 +101,7 @@ TStreamPacker::TEvent TStreamPacker::EndEvent() {
 TStreamPacker::TEvent TStreamPacker::EventOf(const TEventChoice& choice) {
   switch (choice.Kind) {
     case TEventChoice::TKind::Literal:
-      return LiteralEvent(choice.Byte, choice.Escaped);
+      return LiteralEvent(choice.Byte, choice.Escaped, choice.Copy);
     case TEventChoice::TKind::Repeat:
       return RepeatEvent(static_cast<uint8_t>(choice.Code), choice.Length);
     case TEventChoice::TKind::End:
@@ -163,18 +166,19 @@ void TStreamPacker::RequireUsable() const {
 
 double TStreamPacker::Literal(uint8_t byte) {
   double bits = 0;
-  Raise(CodeLiteral(byte, std::nullopt, bits));
+  Raise(CodeLiteral(byte, std::nullopt, 0, bits));
   return bits;
 }
 
 bool TStreamPacker::TryLiteral(uint8_t byte) {
   double bits = 0;
-  return CodeLiteral(byte, std::nullopt, bits) == TRefusal::None;
+  return CodeLiteral(byte, std::nullopt, 0, bits) == TRefusal::None;
 }
 
-TRefusal TStreamPacker::CodeLiteral(uint8_t byte, std::optional<bool> escaped, double& bits) {
+TRefusal TStreamPacker::CodeLiteral(uint8_t byte, std::optional<bool> escaped, uint16_t copy,
+                                    double& bits) {
   RequireUsable();
-  const TEvent event = LiteralEvent(byte, escaped);
+  const TEvent event = LiteralEvent(byte, escaped, copy);
   bits = Cost(event);
   if (const TRefusal refusal = Encode(event); refusal != TRefusal::None) return refusal;
   NoteLiteral(event, byte);
@@ -291,7 +295,7 @@ TRefusal TStreamPacker::TryEvent(const TEventChoice& choice) {
   switch (choice.Kind) {
     case TEventChoice::TKind::Literal: {
       double bits = 0;
-      return CodeLiteral(choice.Byte, choice.Escaped, bits);
+      return CodeLiteral(choice.Byte, choice.Escaped, choice.Copy, bits);
     }
     case TEventChoice::TKind::Repeat:
       return CodeRepeat(static_cast<uint8_t>(choice.Code), choice.Length);

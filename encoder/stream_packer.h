@@ -56,12 +56,15 @@ struct TEventChoice {
   bool Escaped = false;  // a literal that comes from the root after its context's escape
   uint16_t Code = 0;     // a repeat's offset code; only 0 to 255 can name a ring slot
   uint32_t Length = 0;   // a repeat's length: 0 to 255, or kEscapeLength
+  // Which entry of its table a literal codes through, where the table holds its byte more
+  // than once: as TDic::IndexOf's copy.
+  uint16_t Copy = 0;
 
-  static constexpr TEventChoice Literal(uint8_t byte, bool escaped) {
-    return {TKind::Literal, byte, escaped, 0, 0};
+  static constexpr TEventChoice Literal(uint8_t byte, bool escaped, uint16_t copy = 0) {
+    return {TKind::Literal, byte, escaped, 0, 0, copy};
   }
   static constexpr TEventChoice Repeat(uint16_t code, uint32_t length) {
-    return {TKind::Repeat, 0, false, code, length};
+    return {TKind::Repeat, 0, false, code, length, 0};
   }
   static constexpr TEventChoice End() { return {}; }
   bool operator==(const TEventChoice&) const = default;
@@ -163,7 +166,7 @@ class TStreamPacker {
 
   // The literal's steps: from its context, or, escaped, the context's escape and the byte
   // from the root. Without a choice, escaped exactly when the context lacks the byte.
-  TEvent LiteralEvent(uint8_t byte, std::optional<bool> escaped = std::nullopt);
+  TEvent LiteralEvent(uint8_t byte, std::optional<bool> escaped = std::nullopt, uint16_t copy = 0);
   TEvent RepeatEvent(uint8_t code, uint32_t length);
   TEvent EndEvent();
   TEvent EventOf(const TEventChoice& choice);
@@ -178,7 +181,7 @@ class TStreamPacker {
   // coded, with nothing coded.
   TRefusal Encode(const TEvent& event);
   // Literal and Repeat, returning the refusal instead of raising it.
-  TRefusal CodeLiteral(uint8_t byte, std::optional<bool> escaped, double& bits);
+  TRefusal CodeLiteral(uint8_t byte, std::optional<bool> escaped, uint16_t copy, double& bits);
   TRefusal CodeRepeat(uint8_t code, uint32_t length);
   // Raises ETooLarge for a refusal, nothing for TRefusal::None.
   void Raise(TRefusal refusal) const;

@@ -39,13 +39,8 @@ TWeighedParser::TLiteralPrices TWeighedParser::PricesAt(size_t pos) {
   if (&node == &root) {
     return {rootCosts[byte] + FBudget.RootLiteral(), rootCosts[kEscape] + FBudget.Repeat()};
   }
-  uint16_t byteWeight = 0;
-  uint16_t escapeWeight = 0;
-  for (int32_t i = 0; i < node.FCount; ++i) {
-    const TDicItem entry = node.FItems[i];
-    if (entry.Symbol() == byte) byteWeight = entry.Weight();
-    if (entry.Symbol() == kEscapeSymbol) escapeWeight = entry.Weight();
-  }
+  const uint16_t byteWeight = FindEntry(node, byte).Weight;
+  const uint16_t escapeWeight = FindEntry(node, kEscapeSymbol).Weight;
   const float escape = EntryCost(escapeWeight, node.FTotal);
   const float literal = FullTablePrice(node.FTotal) +
                         (byteWeight != 0 ? EntryCost(byteWeight, node.FTotal)

@@ -33,6 +33,23 @@ uint16_t TDic::Find(uint16_t target, uint16_t& remainder) const {
   throw Exception("Find reached the end of TDic.");
 }
 
+int32_t TDic::IndexOf(uint16_t symbol, uint16_t copy) const {
+  for (int32_t i = 0; i < FCount; ++i) {
+    if (FItems[i].Symbol() != symbol) continue;
+    if (copy == 0) return i;
+    --copy;
+  }
+  return -1;
+}
+
+uint16_t TDic::CopyAt(uint16_t index) const {
+  uint16_t copies = 0;
+  for (int32_t i = 0; i < index; ++i) {
+    if (FItems[i].Symbol() == FItems[index].Symbol()) ++copies;
+  }
+  return copies;
+}
+
 bool TDic::Hit(uint16_t index) {
   ++FTotal;
   TDicItem& item = FItems[index];

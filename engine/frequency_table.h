@@ -58,6 +58,12 @@ class TDic {
   // The index of the entry whose cumulative weight range holds target, and how far
   // into that entry's weight the target reaches. Raises "Find reached the end of TDic."
   uint16_t Find(uint16_t target, uint16_t& remainder) const;
+  // The index of the entry that holds symbol, or -1. A table can hold a byte more than
+  // once (a byte escaped from a context that held it joins the table again): copy picks
+  // one, 0 being the first in the table's order.
+  int32_t IndexOf(uint16_t symbol, uint16_t copy = 0) const;
+  // Which copy of its symbol the entry at index is: how many entries in front hold it too.
+  uint16_t CopyAt(uint16_t index) const;
   // Counts one occurrence of the entry. Returns true when the total now stands at
   // kOverloadTotal or more, which the caller reports.
   bool Hit(uint16_t index);

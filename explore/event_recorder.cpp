@@ -35,7 +35,12 @@ void TEventRecorder::EntryFound(const TStepEntry& found) {
   // Taken before the hit: the cost under the model the entry was decoded with.
   const auto weight = static_cast<uint16_t>(found.Entry);
   FPending.Info += std::log2(static_cast<double>(found.Total) / weight);
-  if (FRole.Kind == TTableKind::Context && IsEscape(found.Entry)) FPending.Escaped = true;
+  if (FRole.Kind != TTableKind::Context) return;
+  if (IsEscape(found.Entry)) {
+    FPending.Escaped = true;
+  } else if (found.Table != nullptr) {
+    FPending.Copy = found.Table->CopyAt(found.Index);
+  }
 }
 
 void TEventRecorder::StepFinished(uint8_t bitsNeeded, bool overloaded) {

@@ -21,6 +21,8 @@ struct TEvent {
   // A literal:
   uint8_t Byte = 0;
   bool Escaped = false;  // the context table yielded the escape; the byte came from the root
+  // Not escaped, from a table that holds the byte more than once: which copy (0 the first).
+  uint16_t Copy = 0;
   // A repeat:
   uint8_t Code = 0;
   uint32_t From = 0;  // output offset of the first byte copied (0 for code 0)

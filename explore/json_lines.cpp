@@ -55,6 +55,8 @@ void WriteEvent(std::ostream& out, const TEvent& e) {
   TJsonLine line(EventKindName(e.Kind));
   line.Number("out", e.Out).Number("depth", e.Depth).Number("bits", e.Bits).Bits("info", e.Info);
   if (e.Kind == TEventKind::Literal) line.Number("byte", e.Byte).Bool("escaped", e.Escaped);
+  // Only a table that holds its byte more than once has a copy to name.
+  if (e.Kind == TEventKind::Literal && e.Copy != 0) line.Number("copy", e.Copy);
   if (e.Kind == TEventKind::Repeat)
     line.Number("code", e.Code).Number("from", e.From).Number("len", e.Len);
   line.WriteTo(out);

@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "engine/frequency_table.h"
 #include "explore/json_lines.h"
 #include "platform/exceptions.h"
 
@@ -85,8 +86,10 @@ class TRecord {
 };
 
 TEventChoice Literal(const TRecord& record) {
+  const auto copy = static_cast<uint16_t>(
+      record.Has("copy") ? record.Number("a literal", "copy", TDic::kCapacity - 1) : 0);
   return TEventChoice::Literal(static_cast<uint8_t>(record.Number("a literal", "byte", 255)),
-                               record.Bool("a literal", "escaped"));
+                               record.Bool("a literal", "escaped"), copy);
 }
 
 TEventChoice Repeat(const TRecord& record) {

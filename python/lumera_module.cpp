@@ -93,6 +93,7 @@ py::dict EventDict(const lumera::Event& e) {
   if (e.type == lumera::EventType::Literal) {
     d["byte"] = e.byte;
     d["escaped"] = e.escaped;
+    if (e.copy != 0) d["copy"] = e.copy;
   } else if (e.type == lumera::EventType::Repeat) {
     d["code"] = e.code;
     d["from"] = e.from;
@@ -131,6 +132,7 @@ lumera::Event EventOf(const py::handle& item, size_t index) {
     e.type = lumera::EventType::Literal;
     e.byte = Field<uint8_t>(d, "byte", index);
     e.escaped = Field<bool>(d, "escaped", index);
+    if (d.contains("copy")) e.copy = Field<uint16_t>(d, "copy", index);
   } else if (type == TypeName(lumera::EventType::Repeat)) {
     e.type = lumera::EventType::Repeat;
     e.code = Field<uint8_t>(d, "code", index);
@@ -343,8 +345,9 @@ half a megabyte, random bytes up to about 100 KB.)");
       R"(Every event of a stream's decoding, as lumera-explain --json gives them.
 
 A list of dicts with the keys of lumera-explain --json: type ("literal", "repeat" or
-"end"), out, depth, bits and info; a literal adds byte and escaped, a repeat code, from and
-len. The end event adds tail, what follows the end marker, which lumera-explain --json
+"end"), out, depth, bits and info; a literal adds byte and escaped, and copy when its
+context table held the byte more than once and it came through a later copy (1 the
+second); a repeat adds code, from and len. The end event adds tail, what follows the end marker, which lumera-explain --json
 gives in its summary: a dict of code (the code value left), bits_taken (by the coder, the
 initial 32 bits included), unused_bit_count and unused_bits (the bits of the last word
 never taken) and bytes (the source bytes after that word). pack_events takes the list
@@ -370,7 +373,8 @@ back. max_output is bounded as in decompress. Raises LumeraError as decompress d
       py::arg("events"), py::arg("max_output") = lumera::DecompressOptions::kDefaultMaxOutput,
       R"(The stream of exactly these events, in order: the list that explain returns, edited or not.
 
-Only the choices count: type, a literal's byte and escaped, a repeat's code and len; the
+Only the choices count: type, a literal's byte, escaped and copy (0 when left out), a
+repeat's code and len; the
 other keys (out, depth, bits, info, from) are derived by the decoder and ignored, so an
 edited list needs no figures recomputed. The end event's tail, as explain gives it, ends
 the stream as it was, so an unedited list gives the explained stream back byte for byte.

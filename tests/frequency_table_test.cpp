@@ -119,6 +119,30 @@ TEST(FrequencyTable, CopyFrequentTakesHeavyNonEscapeEntriesInOrder) {
   EXPECT_EQ(target.FTotal, 57u);
 }
 
+// A byte escaped from a context that held it joins the table again: each copy is found by
+// its number, in the table's order, and knows its own.
+TEST(FrequencyTable, EachCopyOfASymbolIsFoundByItsNumber) {
+  TDic table(TDicShape::Child);
+  for (uint16_t symbol : {'a', 'b', 'a', 'a'}) table.AddSymbol(1, symbol);
+  struct TCase {
+    uint16_t Symbol, Copy;
+    int32_t Index;
+  };
+  for (const TCase& c : {TCase{'a', 0, 1},
+                         {'a', 1, 3},
+                         {'a', 2, 4},
+                         {'a', 3, -1},
+                         {'b', 0, 2},
+                         {'b', 1, -1},
+                         {'c', 0, -1},
+                         {kEscapeSymbol, 0, 0}}) {
+    EXPECT_EQ(table.IndexOf(c.Symbol, c.Copy), c.Index) << c.Symbol << " copy " << c.Copy;
+    if (c.Index >= 0) {
+      EXPECT_EQ(table.CopyAt(static_cast<uint16_t>(c.Index)), c.Copy);
+    }
+  }
+}
+
 TEST(FrequencyTable, AppendRefusesATableAtCapacity) {
   TDic full(TDicShape::Full);
   TDic grown(TDicShape::Child);

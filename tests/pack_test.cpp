@@ -221,7 +221,7 @@ TDecodedChoices ChoicesOf(const Bytes& stream) {
   for (const TEvent& event : recorder.Events()) {
     switch (event.Kind) {
       case TEventKind::Literal:
-        choices.Events.push_back(TEventChoice::Literal(event.Byte, event.Escaped));
+        choices.Events.push_back(TEventChoice::Literal(event.Byte, event.Escaped, event.Copy));
         break;
       case TEventKind::Repeat:
         choices.Events.push_back(TEventChoice::Repeat(event.Code, event.Len));
@@ -353,6 +353,8 @@ TEST(Pack, AChoiceTheDecoderCannotTakeIsRefusedWithItsReason) {
   };
   const TCase cases[] = {
       {"a", TEventChoice::Literal('b', false), TRefusal::LiteralNotHeld},
+      {"a", TEventChoice::Literal('a', false, 1), TRefusal::CopyNotHeld},
+      {"aa", TEventChoice::Literal('a', true, 1), TRefusal::CopyNotHeld},  // the root's one
       {"", TEventChoice::Literal('a', true), TRefusal::EscapeFromRoot},
       {"", TEventChoice::Repeat(0, 5), TRefusal::InvalidOffset},  // nothing to copy yet
       {"ab", TEventChoice::Repeat(3, 1), TRefusal::InvalidOffset},
