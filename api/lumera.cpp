@@ -61,11 +61,11 @@ TEventChoice ChoiceOf(const Event& e) {
 }
 
 StreamTail PublicTail(const TStreamTail& t) {
-  return {t.Code, t.BitsTaken, t.UnusedBitCount, t.UnusedBits, t.Trailing};
+  return {t.Code, t.BitsTaken, t.UnusedBitCount, t.UnusedBits, t.Trailing, t.CodeLeftShare};
 }
 
 TStreamTail TailOf(const StreamTail& t) {
-  return {t.code, t.bits_taken, t.unused_bit_count, t.unused_bits, t.trailing};
+  return {t.code, t.bits_taken, t.unused_bit_count, t.unused_bits, t.trailing, t.code_left_share};
 }
 
 TailOutcome PublicOutcome(TTailOutcome outcome) {

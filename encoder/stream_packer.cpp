@@ -317,7 +317,7 @@ std::vector<uint8_t> TStreamPacker::Finish(const std::vector<uint8_t>& trailing)
 }
 
 TFinishedStream TStreamPacker::Finish(const TStreamTail& tail) const {
-  if (!FEnded || !FEncoder.Fits(tail)) return {FEncoder.Finish(), false};
+  if (!FEnded || tail.CodeLeftShare || !FEncoder.Fits(tail)) return {FEncoder.Finish(), false};
   return {FEncoder.Finish(tail), true};
 }
 

@@ -138,6 +138,8 @@ class TDecompressor {
   std::unique_ptr<TDictionary> FDictionary;
   uint32_t FCode = 0;
   uint32_t FRange = 0;
+  // Set by the first step whose code value lies outside the decoded entry's share.
+  bool FCodeLeftShare = false;
   std::unique_ptr<TContext> FBits;
   std::unique_ptr<TDic> FMatchDic;
   std::array<TBytePositions, 256> FPositions{};

@@ -40,6 +40,7 @@ void TDecompressor::StartModels() {
   FDone = false;
   FDest->Seek(0, TSeekOrigin::Beginning);
   FRange = 0xFFFF;
+  FCodeLeftShare = false;
   FHistIdx = 0;
   FHist = {};
   ResetModels();

@@ -15,6 +15,7 @@ TStreamTail TakeStreamTail(TDecompressor& decoder) {
   tail.BitsTaken = decoder.SourceBitsTaken();
   tail.UnusedBitCount = bits.FBitsLeft;
   tail.UnusedBits = bits.FBitsLeft == 0 ? 0 : bits.FBuffer >> (32 - bits.FBitsLeft);
+  tail.CodeLeftShare = decoder.FCodeLeftShare;
   TStream& source = *decoder.FSource;
   const int64_t position = source.Position();
   tail.Trailing.resize(static_cast<size_t>(source.Size() - position));

@@ -22,6 +22,11 @@ struct TStreamTail {
   uint8_t UnusedBitCount = 0;
   uint32_t UnusedBits = 0;
   std::vector<uint8_t> Trailing;  // source bytes after that word, never read
+  // At some step the code value lay outside the decoded entry's share (the products wrap,
+  // so the decoder goes on). An encoder keeps its code inside every share, so such a
+  // stream cannot be written again from its events and this tail, only one that decodes
+  // the same.
+  bool CodeLeftShare = false;
 
   bool operator==(const TStreamTail&) const = default;
 };

@@ -24,7 +24,9 @@ uint32_t TDecompressor::DecodeSymbol(TDic& model, TTableRole role) {
     FDiagnostics->EntryFound({entry.Word, index, lowWeight, first, FCode, FRange, total, &model});
   }
 
-  const uint8_t bitsNeeded = Renormalize(first, CoderShareWidth(entry.Weight(), FRange, total));
+  const uint32_t width = CoderShareWidth(entry.Weight(), FRange, total);
+  if (FCode >= FRange || first >= width) FCodeLeftShare = true;
+  const uint8_t bitsNeeded = Renormalize(first, width);
   const bool overloaded = model.Hit(index);
   if (FDiagnostics) FDiagnostics->StepFinished(bitsNeeded, overloaded);
   return entry.Word;

@@ -93,7 +93,8 @@ void AddTail(TJsonLine& line, const TStreamTail& tail) {
   line.String(kTailCodeField, Hex(tail.Code, 8))
       .Number(kTailUnusedCountField, tail.UnusedBitCount)
       .String(kTailUnusedBitsField, Hex(tail.UnusedBits, 8))
-      .String(kTailBytesField, bytes);
+      .String(kTailBytesField, bytes)
+      .Bool(kCodeLeftShareField, tail.CodeLeftShare);
 }
 
 void WriteSummaryLine(std::ostream& out, const TExploration& run) {

@@ -26,6 +26,7 @@ inline constexpr const char* kTailCodeField = "tail_code";
 inline constexpr const char* kTailUnusedCountField = "tail_unused_bit_count";
 inline constexpr const char* kTailUnusedBitsField = "tail_unused_bits";
 inline constexpr const char* kTailBytesField = "tail_bytes";
+inline constexpr const char* kCodeLeftShareField = "code_left_share";
 
 // against may be null.
 void WriteJsonLines(std::ostream& out, const TExploration& run, const TComparison* against);

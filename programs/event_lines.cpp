@@ -109,6 +109,8 @@ std::optional<TStreamTail> Tail(const TRecord& summary) {
       static_cast<uint8_t>(summary.Number("the summary", kTailUnusedCountField, 31));
   tail.UnusedBits = summary.HexNumber(kTailUnusedBitsField);
   tail.Trailing = summary.HexBytes(kTailBytesField, SIZE_MAX);
+  tail.CodeLeftShare =
+      summary.Has(kCodeLeftShareField) && summary.Bool("the summary", kCodeLeftShareField);
   return tail;
 }
 

@@ -79,6 +79,7 @@ py::dict TailDict(const lumera::StreamTail& t) {
   d["unused_bit_count"] = t.unused_bit_count;
   d["unused_bits"] = t.unused_bits;
   d["bytes"] = ToBytes(t.trailing);
+  d["code_left_share"] = t.code_left_share;
   return d;
 }
 
@@ -159,6 +160,9 @@ std::optional<lumera::StreamTail> TailOf(const py::handle& item, size_t index) {
   tail.bits_taken = Field<uint64_t>(d, "bits_taken", index);
   tail.unused_bit_count = Field<uint8_t>(d, "unused_bit_count", index);
   tail.unused_bits = Field<uint32_t>(d, "unused_bits", index);
+  if (d.contains("code_left_share")) {
+    tail.code_left_share = Field<bool>(d, "code_left_share", index);
+  }
   if (!d.contains("bytes"))
     throw py::key_error("event " + std::to_string(index) + ": no \"bytes\"");
   const TBufferView bytes(d["bytes"]);
@@ -350,7 +354,9 @@ context table held the byte more than once and it came through a later copy (1 t
 second); a repeat adds code, from and len. The end event adds tail, what follows the end marker, which lumera-explain --json
 gives in its summary: a dict of code (the code value left), bits_taken (by the coder, the
 initial 32 bits included), unused_bit_count and unused_bits (the bits of the last word
-never taken) and bytes (the source bytes after that word). pack_events takes the list
+never taken), bytes (the source bytes after that word) and code_left_share (true when at
+some step the code value lay outside the decoded entry's share, so that the stream comes
+back only as one that decodes the same). pack_events takes the list
 back. max_output is bounded as in decompress. Raises LumeraError as decompress does.)");
 
   m.def(

@@ -190,7 +190,8 @@ class Explain(unittest.TestCase):
             "code": int(summary["tail_code"], 16), "bits_taken": summary["bits_taken"],
             "unused_bit_count": summary["tail_unused_bit_count"],
             "unused_bits": int(summary["tail_unused_bits"], 16),
-            "bytes": bytes.fromhex(summary["tail_bytes"])})
+            "bytes": bytes.fromhex(summary["tail_bytes"]),
+            "code_left_share": summary["code_left_share"]})
         self.assertEqual(len(events), len(expected))
         for got, want in zip(events, expected):
             self.assertEqual(set(got), set(want))

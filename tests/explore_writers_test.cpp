@@ -196,6 +196,7 @@ TEST(ExploreJson, EveryLineParsesAndCarriesTheEventsAndTheSummary) {
       std::string bytes;
       for (uint8_t b : c.trailing) bytes += Hex(b, 2);
       EXPECT_EQ(s["tail_bytes"], bytes);
+      EXPECT_EQ(s["code_left_share"], run.Tail->CodeLeftShare);
     }
   }
 }
