@@ -103,8 +103,9 @@ fuzz:
 	@echo "fuzz: $(words $(FUZZ_TARGETS)) passed, 0 failed"
 
 # The codec micro-benchmarks, the traced tool of the release build on its worst case, the
-# explorer on a real text, the packing levels on the installed XML files, then lumera-pack
-# on an input without end. Every step runs; the status says whether any missed a target.
+# explorer and its page on two real texts, the packing levels on the installed XML files,
+# then lumera-pack on an input without end. Every step runs; the status says whether any
+# missed a target.
 bench: release
 	scripts/install-deps
 	cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DLUMERA_TESTS=OFF -DLUMERA_BENCH=ON

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "child_process.h"
+
 namespace lumera::testing {
 
 // The Chromium that CMake found; empty when there is none or it was turned off.
@@ -28,6 +30,17 @@ inline std::vector<std::string> ChromiumArgs(const std::string& profileDir,
   args.insert(args.end(), action.begin(), action.end());
   args.push_back("file://" + page);
   return args;
+}
+
+// Chromium run from folder dir with action on page, its profile in dir, and stopped by
+// timeout(1) should it hang.
+inline TChildRun RunChromium(const TScratchDir& dir, const std::vector<std::string>& action,
+                             const std::string& page) {
+  std::vector<std::string> args = {"120", kChromium};
+  for (std::string& arg : ChromiumArgs(dir / "profile", action, page)) {
+    args.push_back(std::move(arg));
+  }
+  return RunChild("/usr/bin/timeout", args, dir);
 }
 
 }  // namespace lumera::testing

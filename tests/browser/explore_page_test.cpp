@@ -29,21 +29,11 @@ namespace {
 
 using testing::ReadFile;
 using testing::RunChild;
+using testing::RunChromium;
 using testing::TChildRun;
 using testing::TScratchDir;
 using testing::WriteFile;
 using Bytes = std::vector<uint8_t>;
-
-constexpr const char* kTimeout = "/usr/bin/timeout";
-
-TChildRun RunChromium(const TScratchDir& dir, const std::vector<std::string>& action,
-                      const std::string& page) {
-  std::vector<std::string> args = {"120", testing::kChromium};
-  for (std::string& arg : testing::ChromiumArgs(dir / "profile", action, page)) {
-    args.push_back(std::move(arg));
-  }
-  return RunChild(kTimeout, args, dir);
-}
 
 // The text of the rows laid out in the dumped DOM, and the offset of their first byte:
 // offsets and tags dropped, entities read, and the visible marks of the line breaks read
