@@ -12,7 +12,6 @@ namespace {
 // The table's total may not reach 0x10000: the decoder's products would no longer fit
 // in 32 bits and weights would wrap.
 constexpr uint32_t kLargestCodingTotal = 0xFFFE;
-constexpr size_t kRingSlots = std::tuple_size_v<decltype(TBytePositions::Pos)>;
 
 bool CodableLength(uint32_t length) {
   return length <= 255 || length == kEscapeLength;
@@ -31,6 +30,7 @@ ETooLarge::ETooLarge(std::string reason, uint64_t inputOffset, const char* file,
 
 TStreamPacker::TStreamPacker() : FMirror(std::make_unique<TDecompressor>()) {
   FMirror->FDest = &FOutput;
+  FMirror->ReportChangesTo(&FJournal);
   FMirror->StartModels();
 }
 
@@ -138,11 +138,10 @@ TRefusal TStreamPacker::Encode(const TEvent& event) {
   if (FMarks.size() > FJournal.Limit()) FMarks.pop_front();
   for (int i = 0; i < event.Count; ++i) {
     const TStep& step = event.Steps[i];
-    FJournal.NoteEntries(*step.Table, step.Index);
     uint32_t lowWeight = 0;
     for (int j = 0; j < step.Index; ++j) lowWeight += step.Table->FItems[j].Weight();
     FEncoder.Encode(lowWeight, step.Weight, step.Table->FTotal);
-    step.Table->Hit(step.Index);
+    FMirror->CountEntry(*step.Table, step.Index);
   }
   if (event.End) FEnded = true;
   return TRefusal::None;
@@ -181,22 +180,8 @@ TRefusal TStreamPacker::CodeLiteral(uint8_t byte, std::optional<bool> escaped, u
   const TEvent event = LiteralEvent(byte, escaped, copy);
   bits = Cost(event);
   if (const TRefusal refusal = Encode(event); refusal != TRefusal::None) return refusal;
-  NoteLiteral(event, byte);
-  const uint32_t tables = FMirror->FDictionary->FCount;
   FMirror->ApplyLiteral(*event.Node, byte, event.Escaped);
-  if (FMirror->FDictionary->FCount != tables) {
-    FJournal.NoteSpawn(FMirror->LinkTo(static_cast<uint16_t>(tables)), *FMirror->FDictionary);
-  }
   return TRefusal::None;
-}
-
-// What ApplyLiteral changes: the appended entry, the byte's ring slot and the hit count.
-void TStreamPacker::NoteLiteral(const TEvent& event, uint8_t byte) {
-  if (event.Escaped) FJournal.NoteEntries(*event.Node, -1);
-  FJournal.NoteRing(FMirror->FPositions[byte]);
-  if (FMirror->FOrder != kDeepest) {
-    FJournal.NoteSlot(*event.Node, static_cast<uint8_t>(byte >> FMirror->FShift[FMirror->FOrder]));
-  }
 }
 
 // The bytes a copy from the resolved start writes, as the decoder reads them back: off the
@@ -254,20 +239,8 @@ TRefusal TStreamPacker::CodeRepeat(uint8_t code, uint32_t length) {
     FRefused = true;
     return TRefusal::None;
   }
-  if (length == 0) return TRefusal::None;
-  // The decoder's copy, without reading each byte back through the output stream; each
-  // byte fills a slot of its value's ring, noted first. Once a ring has gone a whole lap
-  // within the copy, its notes so far restore every slot and its Next: later ones would
-  // only be overwritten when the copy is taken back.
-  std::array<uint16_t, 256> filled{};
-  for (uint8_t byte : CopiedBytes(length)) {
-    if (filled[byte] < kRingSlots) {
-      ++filled[byte];
-      FJournal.NoteRing(FMirror->FPositions[byte]);
-    }
-    FMirror->PutByte(byte);
-  }
-  FMirror->FRepeatLen = 0;
+  // The decoder's copy, without reading each byte back through the output stream.
+  FMirror->CopyRepeat(CopiedBytes(length));
   return TRefusal::None;
 }
 

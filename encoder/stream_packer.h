@@ -177,15 +177,14 @@ class TStreamPacker {
   TRefusal ChoiceRefusal(const TEventChoice& choice);
   // None when every step has a share; otherwise the reason it cannot be coded.
   TRefusal Refusal(const TEvent& event) const;
-  // Codes the event's steps, noting first what they change; or returns why it cannot be
-  // coded, with nothing coded.
+  // Codes the event's steps and counts their entries (the journal notes what that changes);
+  // or returns why it cannot be coded, with nothing coded.
   TRefusal Encode(const TEvent& event);
   // Literal and Repeat, returning the refusal instead of raising it.
   TRefusal CodeLiteral(uint8_t byte, std::optional<bool> escaped, uint16_t copy, double& bits);
   TRefusal CodeRepeat(uint8_t code, uint32_t length);
   // Raises ETooLarge for a refusal, nothing for TRefusal::None.
   void Raise(TRefusal refusal) const;
-  void NoteLiteral(const TEvent& event, uint8_t byte);
   // The bytes a copy of length bytes from the resolved start writes.
   std::vector<uint8_t> CopiedBytes(uint32_t length) const;
   static double Cost(const TEvent& event);

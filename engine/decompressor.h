@@ -44,6 +44,7 @@
 #include "engine/context_tree.h"
 #include "engine/diagnostics.h"
 #include "engine/frequency_table.h"
+#include "engine/model_changes.h"
 #include "platform/stream.h"
 
 namespace lumera {
@@ -91,9 +92,16 @@ class TDecompressor {
   // decoding stopped.
   uint64_t SourceByteReached() const { return SourceBitsTaken() / 8; }
 
-  // The two model updates that the decoder and the encoder's mirror share, so that both
-  // change together. A literal: a byte that came from the root after the context's
-  // escape joins the context's table, then it is output and its hit counted in node.
+  // The update of the models, which the decoder and the encoder's mirror share, so that
+  // both change together; each change is told to the listener, if any, before it is made.
+  // Every step of an event counts its entry in the table it is decoded from (CountEntry);
+  // that is all the end marker changes. A literal then goes on with ApplyLiteral, a repeat
+  // with StartRepeat and CopyRepeat.
+  void ReportChangesTo(TModelChanges* listener) { FChanges = listener; }
+  // Counts a hit on the entry at index of table; true when the table is now overloaded.
+  bool CountEntry(TDic& table, uint16_t index);
+  // A literal: a byte that came from the root after the context's escape joins the
+  // context's table, then it is output and its hit counted in node.
   void ApplyLiteral(TDic& node, uint8_t byte, bool escaped);
   // A repeat: records the offset code and the length and resolves the copy's start.
   // Raises "Invalid offset code for the repeater." for a copy the output cannot serve.
@@ -117,10 +125,6 @@ class TDecompressor {
   uint8_t ContextDepth() const { return FOrder == kDeepest ? 4 : FOrder; }
   void CountHit(uint8_t symbol, TDic& node);
   void SpawnContext();
-  // The slot through which the walk over the current history enters the table child;
-  // raises Exception when the walk does not pass it. For the encoder, which takes back
-  // the growth of the tree.
-  TDicSlot& LinkTo(uint16_t child);
 
   // Output history and repeater (repeater.cpp).
   void PutByte(uint8_t b);
@@ -130,7 +134,11 @@ class TDecompressor {
   // Reads the output back and changes nothing.
   bool CanRepeat(uint32_t code, uint32_t length);
   void ResolveRepeat();
+  // The resolved repeat's bytes output, each read back from the output.
   void CopyRepeat();
+  // The same, for a caller that knows the bytes the copy writes: the encoder, which
+  // reads its output without the stream.
+  void CopyRepeat(std::span<const uint8_t> bytes);
 
   bool FDone = false;
   TStream* FSource = nullptr;  // not owned
@@ -164,6 +172,8 @@ class TDecompressor {
 
   // Reported to, never owned; none means silent.
   TDiagnostics* FDiagnostics;
+  // Told of each change to the models, never owned; none for a plain decoder.
+  TModelChanges* FChanges = nullptr;
 };
 
 }  // namespace lumera
