@@ -64,8 +64,9 @@ inline constexpr uint32_t kEscapeLength = 0xFFFF;
 // FOrder after a walk that went down all four levels.
 inline constexpr uint8_t kDeepest = 255;
 
-// The decoder object. Its fields are the whole decoding state and are public so that
-// the encoder can mirror the models with this very class and tests can look inside.
+// The decoder object. Its fields are the whole decoding state. They are public for the
+// engine's own units, the reference check and the tests; the encoder mirrors the models
+// with this very class, but reads its fields in one unit only (encoder/model_view.h).
 class TDecompressor {
  public:
   // With no diagnostics the decoder prints nothing and makes no reference check.

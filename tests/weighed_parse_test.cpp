@@ -165,7 +165,7 @@ TEST(WeighedParse, ALiteralIntoANearlyFullTableCostsMore) {
   for (size_t pos = 0; pos + 1 < input.size(); ++pos) {
     const bool probe = pos == 0x8000 || pos + 2 == input.size();
     if (probe) {
-      const uint32_t total = packer.ContextAt(input, pos).FTotal;
+      const uint32_t total = packer.Models().ContextAt(input, pos).FTotal;
       const float charge = FullTablePrice(total);
       EXPECT_EQ(charge > 0, total > kFullTableOnset) << "at " << pos;
       EXPECT_NEAR(parser.StepCost(pos, TParseStep{}), packer.LiteralCost('a') + charge, 1e-3)
@@ -173,7 +173,7 @@ TEST(WeighedParse, ALiteralIntoANearlyFullTableCostsMore) {
     }
     packer.Literal('a');
   }
-  EXPECT_GT(FullTablePrice(packer.ContextAt(input, input.size() - 1).FTotal), 4.0f);
+  EXPECT_GT(FullTablePrice(packer.Models().ContextAt(input, input.size() - 1).FTotal), 4.0f);
 }
 
 // The offset codes read off the input must be the ones the decoder's rings give, also
