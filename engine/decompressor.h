@@ -75,8 +75,6 @@ class TDecompressor {
   TDecompressor(const TDecompressor&) = delete;
   TDecompressor& operator=(const TDecompressor&) = delete;
 
-  void SetDefaults();
-
   // Main loop (main_loop.cpp).
   void Decompress();
   void Prepare();
@@ -157,9 +155,11 @@ class TDecompressor {
   uint8_t FOrder = 0;
   uint8_t FHistIdx = 0;
   std::array<uint8_t, 4> FHist{};
-  std::array<uint8_t, 4> FShift{};
-  std::array<uint8_t, 4> FThreshold{};
-  uint8_t FMinSize = 0;
+  // The model's constants: by depth, how far a history byte is shifted right to pick a
+  // child slot, and the hit count of a slot that grows the tree; and the shortest source.
+  static constexpr std::array<uint8_t, 4> FShift{1, 3, 4, 5};
+  static constexpr std::array<uint8_t, 4> FThreshold{1, 8, 16, 32};
+  static constexpr uint8_t FMinSize = 8;
   uint64_t FStopAfter;
 
  private:
