@@ -26,11 +26,12 @@ void PackGreedy(TInput input, TStreamPacker& packer, TBudgetPrices budget) {
       pos = packer.OutputSize();
       continue;
     }
-    const TMatch repeat = sources.FindLongest(pos, packer.Mirror().FPositions, pos);
+    const TMatch repeat = sources.FindLongest(pos, packer.Models().Rings(), pos);
     try {
       if (repeat.Length > 1 &&
           packer.RepeatCost(repeat.Code, repeat.Length) + budget.Repeat() <
-              repeat.Length * literalBits + FullTablePrice(packer.ContextAt(input, pos).FTotal)) {
+              repeat.Length * literalBits +
+                  FullTablePrice(packer.Models().ContextAt(input, pos).FTotal)) {
         if (!TryEscapeLength(packer, input, pos, {repeat.Code, repeat.Length})) {
           packer.Repeat(repeat.Code, repeat.Length);
         }

@@ -8,6 +8,7 @@ namespace lumera {
 void TPackerJournal::Open() {
   if (FEvents.size() >= FLimit) ForgetOldest();
   FEvents.push_back({FNotes.size(), FWords.size()});
+  ++FOpened;
 }
 
 void TPackerJournal::SetLimit(size_t events) {
@@ -36,22 +37,26 @@ void TPackerJournal::ForgetOldest() {
   }
 }
 
-void TPackerJournal::NoteEntries(TDic& table, int index) {
+void TPackerJournal::Entries(TDic& table, int index) {
   const uint16_t saved = static_cast<uint16_t>(index + 1);
   FNotes.push_back({TKind::Entries, &table, nullptr, table.FTotal,
                     static_cast<uint32_t>(table.FCount), FWords.size(), saved});
   for (int i = 0; i < saved; ++i) FWords.push_back(table.FItems[i].Word);
 }
 
-void TPackerJournal::NoteSlot(TDic& table, uint8_t slot) {
-  FNotes.push_back({TKind::Slot, &table.FSlots[slot], nullptr, table.FSlots[slot].Word, 0, 0, 0});
+void TPackerJournal::Slot(TDicSlot& slot) {
+  FNotes.push_back({TKind::Slot, &slot, nullptr, slot.Word, 0, 0, 0});
 }
 
-void TPackerJournal::NoteRing(TBytePositions& ring) {
+void TPackerJournal::Ring(uint8_t value, TBytePositions& ring) {
+  TRingNotes& kept = FRingNotes[value];
+  if (kept.Event != FOpened) kept = {FOpened, 0};
+  if (kept.Notes == ring.Pos.size()) return;
+  ++kept.Notes;
   FNotes.push_back({TKind::Ring, &ring, nullptr, ring.Next, ring.Pos[ring.Next], 0, 0});
 }
 
-void TPackerJournal::NoteSpawn(TDicSlot& link, TDictionary& tree) {
+void TPackerJournal::Spawned(TDicSlot& link, TDictionary& tree) {
   FNotes.push_back({TKind::Spawn, &link, &tree, link.Child(), 0, 0, 0});
 }
 

@@ -83,7 +83,7 @@ bool TryCheapestChoice(TInput input, TStreamPacker& packer) {
 bool TryEscapeLength(TStreamPacker& packer, TInput input, size_t pos, TParseStep step) {
   if (step.IsLiteral() || step.Length != kLongestRepeat) return false;
   const auto code = static_cast<uint8_t>(step.Code);
-  return ReachesEscapeLength(input, pos, packer.Mirror().FPositions, code) &&
+  return ReachesEscapeLength(input, pos, packer.Models().Rings(), code) &&
          packer.TryRepeat(code, kEscapeLength);
 }
 
@@ -104,18 +104,17 @@ std::vector<TParseStep> ChoicesByPrice(TInput input, size_t limit, TStreamPacker
   priced.push_back({packer.LiteralCost(input[pos]), TParseStep{}});
   // A repeat's cost, as RepeatCost gives it, from one scan of each table.
   const double escapes = packer.EscapesCost();
-  const TDecompressor& mirror = packer.Mirror();
+  const TModelView models = packer.Models();
   TCostArray codes;
   // One cost array for each length table, so that neither is priced again.
   TCostArray lengths;
   TCostArray lengths0;
   auto repeatCost = [&](int code, uint32_t length) {
-    const TDic& table = mirror.LengthTable(static_cast<uint16_t>(code));
-    const float lengthCost =
-        (&table == mirror.FLenDic0.get() ? lengths0 : lengths).For(table)[length];
-    return escapes + codes.For(*mirror.FMatchDic)[code] + lengthCost;
+    const TDic& table = models.Lengths(static_cast<uint16_t>(code));
+    const float lengthCost = (&table == &models.Lengths(0) ? lengths0 : lengths).For(table)[length];
+    return escapes + codes.For(models.Codes())[code] + lengthCost;
   };
-  for (const TMatch& match : RingMatches(input, pos, mirror.FPositions)) {
+  for (const TMatch& match : RingMatches(input, pos, models.Rings())) {
     // The longest copies and the shortest: each length changes the range differently.
     const uint32_t longest = static_cast<uint32_t>(std::min<size_t>(match.Length, limit));
     for (uint32_t length = longest; length >= 1 && length + kLengthsTried > longest; --length) {
@@ -150,7 +149,7 @@ void EndWithBackUp(TInput input, TStreamPacker& packer) {
 }
 
 bool RootEscapeShort(const TStreamPacker& packer) {
-  const TDic& root = *packer.Mirror().FDictionary->FRoot;
+  const TDic& root = packer.Models().Root();
   return root.FTotal > kRootPerEscape * uint32_t{FindEntry(root, kEscapeSymbol).Weight};
 }
 

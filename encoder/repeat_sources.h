@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "encoder/coding_cost.h"
-#include "engine/decompressor.h"
+#include "encoder/model_view.h"
 
 namespace lumera {
 
@@ -57,8 +57,6 @@ struct TMatch {
   uint8_t Code = 0;
   uint32_t Length = 0;  // how far the copy agrees with the input, at most kLongestRepeat
 };
-
-using TRings = std::array<TBytePositions, 256>;
 
 // Where the decoder's copy of offset code code, 0 or 2 up to the Next of the last byte's
 // ring, starts at pos, with its rings as they stand after pos bytes.

@@ -12,7 +12,6 @@ namespace {
 // The table's total may not reach 0x10000: the decoder's products would no longer fit
 // in 32 bits and weights would wrap.
 constexpr uint32_t kLargestCodingTotal = 0xFFFE;
-constexpr size_t kRingSlots = std::tuple_size_v<decltype(TBytePositions::Pos)>;
 
 bool CodableLength(uint32_t length) {
   return length <= 255 || length == kEscapeLength;
@@ -29,10 +28,7 @@ ETooLarge::ETooLarge(std::string reason, uint64_t inputOffset, const char* file,
       FReason(std::move(reason)),
       FInputOffset(inputOffset) {}
 
-TStreamPacker::TStreamPacker() : FMirror(std::make_unique<TDecompressor>()) {
-  FMirror->FDest = &FOutput;
-  FMirror->StartModels();
-}
+TStreamPacker::TStreamPacker() : FMirror(FOutput, FJournal) {}
 
 TStreamPacker::TStreamPacker(std::span<const uint8_t> input) : TStreamPacker() {
   FOutput = TOutputEcho(input);
@@ -47,11 +43,11 @@ void TStreamPacker::AddStep(TEvent& event, TDic& table, uint16_t symbol) {
 TStreamPacker::TEvent TStreamPacker::LiteralEvent(uint8_t byte, std::optional<bool> escaped,
                                                   uint16_t copy) {
   TEvent event;
-  event.Node = &FMirror->FindContext();
+  event.Node = &FMirror.Context();
   const TEntryPlace place = FindEntry(*event.Node, byte, copy);
   // Only a child can lack a byte: the root holds all of them, each once.
   event.Escaped = escaped.value_or(place.Index < 0);
-  TDic& root = *FMirror->FDictionary->FRoot;
+  TDic& root = FMirror.Root();
   if (!event.Escaped) {
     if (place.Index < 0) {
       event.Refused = copy == 0 ? TRefusal::LiteralNotHeld : TRefusal::CopyNotHeld;
@@ -75,9 +71,9 @@ TStreamPacker::TEvent TStreamPacker::LiteralEvent(uint8_t byte, std::optional<bo
 }
 
 void TStreamPacker::AddEscapesToMatch(TEvent& event) {
-  event.Node = &FMirror->FindContext();
+  event.Node = &FMirror.Context();
   AddStep(event, *event.Node, kEscapeSymbol);
-  TDic& root = *FMirror->FDictionary->FRoot;
+  TDic& root = FMirror.Root();
   if (event.Node != &root) AddStep(event, root, kEscapeSymbol);
 }
 
@@ -85,8 +81,8 @@ TStreamPacker::TEvent TStreamPacker::RepeatEvent(uint8_t code, uint32_t length) 
   if (!CodableLength(length)) throw std::invalid_argument("repeat length");
   TEvent event;
   AddEscapesToMatch(event);
-  AddStep(event, *FMirror->FMatchDic, code);
-  AddStep(event, FMirror->LengthTable(code), LengthSymbol(length));
+  AddStep(event, FMirror.Codes(), code);
+  AddStep(event, FMirror.Lengths(code), LengthSymbol(length));
   return event;
 }
 
@@ -94,7 +90,7 @@ TStreamPacker::TEvent TStreamPacker::EndEvent() {
   TEvent event;
   event.End = true;
   AddEscapesToMatch(event);
-  AddStep(event, *FMirror->FMatchDic, kEscapeSymbol);
+  AddStep(event, FMirror.Codes(), kEscapeSymbol);
   return event;
 }
 
@@ -118,8 +114,8 @@ TRefusal TStreamPacker::Refusal(const TEvent& event) const {
   for (int i = 0; i < event.Count; ++i) {
     const TStep& step = event.Steps[i];
     if (step.Table->FTotal > kLargestCodingTotal) {
-      return step.Table == FMirror->FDictionary->FRoot.get() ? TRefusal::RootTotalFull
-                                                             : TRefusal::TableTotalFull;
+      return step.Table == &FMirror.View().Root() ? TRefusal::RootTotalFull
+                                                  : TRefusal::TableTotalFull;
     }
     range = TRangeEncoder::RangeAfter(range, step.Weight, step.Table->FTotal);
     if (range == 0) {
@@ -133,16 +129,14 @@ TRefusal TStreamPacker::Refusal(const TEvent& event) const {
 TRefusal TStreamPacker::Encode(const TEvent& event) {
   if (const TRefusal reason = Refusal(event); reason != TRefusal::None) return reason;
   FJournal.Open();
-  FMarks.push_back(
-      {FEncoder.Save(), FMirror->FHist, FMirror->FHistIdx, OutputSize(), FRefused, FEnded});
+  FMarks.push_back({FEncoder.Save(), FMirror.History(), OutputSize(), FRefused, FEnded});
   if (FMarks.size() > FJournal.Limit()) FMarks.pop_front();
   for (int i = 0; i < event.Count; ++i) {
     const TStep& step = event.Steps[i];
-    FJournal.NoteEntries(*step.Table, step.Index);
     uint32_t lowWeight = 0;
     for (int j = 0; j < step.Index; ++j) lowWeight += step.Table->FItems[j].Weight();
     FEncoder.Encode(lowWeight, step.Weight, step.Table->FTotal);
-    step.Table->Hit(step.Index);
+    FMirror.CountEntry(*step.Table, step.Index);
   }
   if (event.End) FEnded = true;
   return TRefusal::None;
@@ -181,29 +175,15 @@ TRefusal TStreamPacker::CodeLiteral(uint8_t byte, std::optional<bool> escaped, u
   const TEvent event = LiteralEvent(byte, escaped, copy);
   bits = Cost(event);
   if (const TRefusal refusal = Encode(event); refusal != TRefusal::None) return refusal;
-  NoteLiteral(event, byte);
-  const uint32_t tables = FMirror->FDictionary->FCount;
-  FMirror->ApplyLiteral(*event.Node, byte, event.Escaped);
-  if (FMirror->FDictionary->FCount != tables) {
-    FJournal.NoteSpawn(FMirror->LinkTo(static_cast<uint16_t>(tables)), *FMirror->FDictionary);
-  }
+  FMirror.ApplyLiteral(*event.Node, byte, event.Escaped);
   return TRefusal::None;
-}
-
-// What ApplyLiteral changes: the appended entry, the byte's ring slot and the hit count.
-void TStreamPacker::NoteLiteral(const TEvent& event, uint8_t byte) {
-  if (event.Escaped) FJournal.NoteEntries(*event.Node, -1);
-  FJournal.NoteRing(FMirror->FPositions[byte]);
-  if (FMirror->FOrder != kDeepest) {
-    FJournal.NoteSlot(*event.Node, static_cast<uint8_t>(byte >> FMirror->FShift[FMirror->FOrder]));
-  }
 }
 
 // The bytes a copy from the resolved start writes, as the decoder reads them back: off the
 // output, and where the copy overlaps its own output, off what it has just written.
 std::vector<uint8_t> TStreamPacker::CopiedBytes(uint32_t length) const {
   const std::span<const uint8_t> out = FOutput.Bytes();
-  const size_t from = static_cast<size_t>(FMirror->FRepeatPos);
+  const size_t from = FMirror.RepeatFrom();
   std::vector<uint8_t> bytes(length);
   for (size_t i = 0; i < length; ++i) {
     bytes[i] = from + i < out.size() ? out[from + i] : bytes[from + i - out.size()];
@@ -216,9 +196,7 @@ void TStreamPacker::TakeBack() {
   const TMark& mark = FMarks.back();
   FJournal.TakeBack();
   FEncoder.Restore(mark.Coder);
-  FMirror->FHist = mark.Hist;
-  FMirror->FHistIdx = mark.HistIdx;
-  FMirror->FRepeatLen = 0;
+  FMirror.Restore(mark.History);
   FOutput.Truncate(mark.Output);
   FRefused = mark.Refused;
   FEnded = mark.Ended;
@@ -248,26 +226,13 @@ TRefusal TStreamPacker::CodeRepeat(uint8_t code, uint32_t length) {
   if (const TRefusal refusal = Encode(RepeatEvent(code, length)); refusal != TRefusal::None) {
     return refusal;
   }
-  try {
-    FMirror->StartRepeat(code, length);
-  } catch (const Exception&) {
+  if (!FMirror.CanRepeat(code, length)) {
     FRefused = true;
     return TRefusal::None;
   }
-  if (length == 0) return TRefusal::None;
-  // The decoder's copy, without reading each byte back through the output stream; each
-  // byte fills a slot of its value's ring, noted first. Once a ring has gone a whole lap
-  // within the copy, its notes so far restore every slot and its Next: later ones would
-  // only be overwritten when the copy is taken back.
-  std::array<uint16_t, 256> filled{};
-  for (uint8_t byte : CopiedBytes(length)) {
-    if (filled[byte] < kRingSlots) {
-      ++filled[byte];
-      FJournal.NoteRing(FMirror->FPositions[byte]);
-    }
-    FMirror->PutByte(byte);
-  }
-  FMirror->FRepeatLen = 0;
+  FMirror.StartRepeat(code, length);
+  // The decoder's copy, without reading each byte back through the output stream.
+  FMirror.CopyRepeat(CopiedBytes(length));
   return TRefusal::None;
 }
 
@@ -286,7 +251,7 @@ TRefusal TStreamPacker::ChoiceRefusal(const TEventChoice& choice) {
   if (FEnded) return TRefusal::AfterEnd;
   if (choice.Kind != TEventChoice::TKind::Repeat) return TRefusal::None;
   if (!CodableLength(choice.Length)) return TRefusal::LengthUncodable;
-  if (!FMirror->CanRepeat(choice.Code, choice.Length)) return TRefusal::InvalidOffset;
+  if (!FMirror.CanRepeat(choice.Code, choice.Length)) return TRefusal::InvalidOffset;
   return TRefusal::None;
 }
 
@@ -341,11 +306,6 @@ double TStreamPacker::EscapesCost() {
   TEvent event;
   AddEscapesToMatch(event);
   return Cost(event);
-}
-
-const TDic& TStreamPacker::ContextAt(std::span<const uint8_t> text, size_t pos) const {
-  const size_t from = pos >= 4 ? pos - 4 : 0;
-  return FMirror->ContextOf(text.subspan(from, pos - from));
 }
 
 }  // namespace lumera

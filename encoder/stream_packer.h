@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "encoder/model_view.h"
 #include "encoder/output_echo.h"
 #include "encoder/packer_journal.h"
 #include "encoder/range_encoder.h"
@@ -125,10 +126,11 @@ class TStreamPacker {
   // What the decoder will have output so far, and its model state.
   std::vector<uint8_t> Output() const;
   size_t OutputSize() const { return static_cast<size_t>(FOutput.Size()); }
-  const TDecompressor& Mirror() const { return *FMirror; }
-  // The table the decoder's walk would reach once text[0..pos) were output, with the
-  // tree as it stands now: how a parse looks ahead with models frozen at this point.
-  const TDic& ContextAt(std::span<const uint8_t> text, size_t pos) const;
+  // The models as a parse reads them; ContextAt is how it looks ahead with models frozen
+  // at this point.
+  TModelView Models() const { return FMirror.View(); }
+  // The decoder object itself, for the tests and checks that look inside.
+  const TDecompressor& Mirror() const { return FMirror.Models(); }
 
   // The cost in bits of coding the event against the tables as they stand, escapes
   // included: the sum of log2(total / weight) over its steps.
@@ -157,8 +159,7 @@ class TStreamPacker {
   // What taking an event back restores besides the journal's notes.
   struct TMark {
     TRangeEncoder::TSnapshot Coder;
-    std::array<uint8_t, 4> Hist;
-    uint8_t HistIdx;
+    TModelMirror::THistory History;
     size_t Output;
     bool Refused;
     bool Ended;
@@ -177,26 +178,25 @@ class TStreamPacker {
   TRefusal ChoiceRefusal(const TEventChoice& choice);
   // None when every step has a share; otherwise the reason it cannot be coded.
   TRefusal Refusal(const TEvent& event) const;
-  // Codes the event's steps, noting first what they change; or returns why it cannot be
-  // coded, with nothing coded.
+  // Codes the event's steps and counts their entries (the journal notes what that changes);
+  // or returns why it cannot be coded, with nothing coded.
   TRefusal Encode(const TEvent& event);
   // Literal and Repeat, returning the refusal instead of raising it.
   TRefusal CodeLiteral(uint8_t byte, std::optional<bool> escaped, uint16_t copy, double& bits);
   TRefusal CodeRepeat(uint8_t code, uint32_t length);
   // Raises ETooLarge for a refusal, nothing for TRefusal::None.
   void Raise(TRefusal refusal) const;
-  void NoteLiteral(const TEvent& event, uint8_t byte);
   // The bytes a copy of length bytes from the resolved start writes.
   std::vector<uint8_t> CopiedBytes(uint32_t length) const;
   static double Cost(const TEvent& event);
   void RequireUsable() const;
 
   TOutputEcho FOutput;
-  std::unique_ptr<TDecompressor> FMirror;
+  TPackerJournal FJournal;
+  TModelMirror FMirror;
   TRangeEncoder FEncoder;
   bool FRefused = false;
   bool FEnded = false;
-  TPackerJournal FJournal;
   std::deque<TMark> FMarks;
 };
 

@@ -33,9 +33,9 @@ void TWeighedParser::Run() {
 TWeighedParser::TLiteralPrices TWeighedParser::PricesAt(size_t pos) {
   constexpr int kEscape = TCostArray::kEscapeSlot;
   const uint8_t byte = FInput[pos];
-  const TDic& root = *FPacker.Mirror().FDictionary->FRoot;
+  const TDic& root = FPacker.Models().Root();
   const TCostArray::TCosts& rootCosts = FRootCosts.For(root);
-  const TDic& node = FPacker.ContextAt(FInput, pos);
+  const TDic& node = FPacker.Models().ContextAt(FInput, pos);
   if (&node == &root) {
     return {rootCosts[byte] + FBudget.RootLiteral(), rootCosts[kEscape] + FBudget.Repeat()};
   }
@@ -49,14 +49,14 @@ TWeighedParser::TLiteralPrices TWeighedParser::PricesAt(size_t pos) {
 }
 
 const TCostArray::TCosts& TWeighedParser::CodeCosts() {
-  return FMatchCosts.For(*FPacker.Mirror().FMatchDic);
+  return FMatchCosts.For(FPacker.Models().Codes());
 }
 
 // One cost array for each length table, so that neither is priced again.
 const TCostArray::TCosts& TWeighedParser::LengthCosts(int code) {
-  const TDecompressor& mirror = FPacker.Mirror();
-  const TDic& table = mirror.LengthTable(static_cast<uint16_t>(code));
-  return (&table == mirror.FLenDic0.get() ? FLength0Costs : FLengthCosts).For(table);
+  const TModelView models = FPacker.Models();
+  const TDic& table = models.Lengths(static_cast<uint16_t>(code));
+  return (&table == &models.Lengths(0) ? FLength0Costs : FLengthCosts).For(table);
 }
 
 float TWeighedParser::StepCost(size_t pos, TParseStep step) {
@@ -76,7 +76,7 @@ uint32_t TWeighedParser::ExpandFrom(size_t start, size_t offset) {
   Reach(offset + 1, price + prices.Literal, TParseStep{});
 
   const TCostArray::TCosts& codes = CodeCosts();
-  FSources.FindUnbeaten(pos, FPacker.Mirror().FPositions, start, codes, FMatches);
+  FSources.FindUnbeaten(pos, FPacker.Models().Rings(), start, codes, FMatches);
   if (FMatches.empty()) return 0;
   const TCostArray::TCosts& lengths = LengthCosts(1);
   const TCostArray::TCosts& lengths0 = LengthCosts(0);

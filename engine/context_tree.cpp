@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "engine/decompressor.h"
-#include "platform/exceptions.h"
 
 namespace lumera {
 
@@ -59,23 +58,13 @@ const TDic& TDecompressor::ContextOf(std::span<const uint8_t> recent) const {
   return Walk(hist, 0, order);
 }
 
-TDicSlot& TDecompressor::LinkTo(uint16_t child) {
-  TDic* node = FDictionary->FRoot.get();
-  for (uint8_t depth = 0; depth < 4; ++depth) {
-    TDicSlot& link = node->FSlots[FHist[HistoryIndex(FHistIdx, depth)] >> FShift[depth]];
-    if (link.Child() == child) return link;
-    if (link.Child() == kNoChild) break;
-    node = FDictionary->FItems[link.Child()].get();
-  }
-  throw Exception("The walk does not reach the table.");
-}
-
 // Counts with the node and depth of the walk made before the byte was output; the spawn
 // that may follow walks the history that already holds it. A depth-4 node has no slots
 // in use, so nothing is counted there.
 void TDecompressor::CountHit(uint8_t symbol, TDic& node) {
   if (FDictionary->FItems.size() <= FDictionary->FCount || FOrder == kDeepest) return;
   TDicSlot& slot = node.FSlots[symbol >> FShift[FOrder]];
+  if (FChanges) FChanges->Slot(slot);
   slot = TDicSlot::Make(static_cast<uint16_t>(slot.Hits() + 1), slot.Child());
   if (slot.Hits() >= FThreshold[FOrder]) SpawnContext();
 }
@@ -93,6 +82,7 @@ void TDecompressor::SpawnContext() {
   child->CopyFrequent(parent, kSeedWeight);
   FDictionary->FItems[index] = std::move(child);
   ++FDictionary->FCount;
+  if (FChanges) FChanges->Spawned(parent.FSlots[slot], *FDictionary);
 }
 
 }  // namespace lumera

@@ -44,6 +44,7 @@
 #include "engine/context_tree.h"
 #include "engine/diagnostics.h"
 #include "engine/frequency_table.h"
+#include "engine/model_changes.h"
 #include "platform/stream.h"
 
 namespace lumera {
@@ -63,8 +64,9 @@ inline constexpr uint32_t kEscapeLength = 0xFFFF;
 // FOrder after a walk that went down all four levels.
 inline constexpr uint8_t kDeepest = 255;
 
-// The decoder object. Its fields are the whole decoding state and are public so that
-// the encoder can mirror the models with this very class and tests can look inside.
+// The decoder object. Its fields are the whole decoding state. They are public for the
+// engine's own units, the reference check and the tests; the encoder mirrors the models
+// with this very class, but reads its fields in one unit only (encoder/model_view.h).
 class TDecompressor {
  public:
   // With no diagnostics the decoder prints nothing and makes no reference check.
@@ -72,8 +74,6 @@ class TDecompressor {
   explicit TDecompressor(TDiagnostics* diagnostics = nullptr, uint64_t stopAfter = kNoStop);
   TDecompressor(const TDecompressor&) = delete;
   TDecompressor& operator=(const TDecompressor&) = delete;
-
-  void SetDefaults();
 
   // Main loop (main_loop.cpp).
   void Decompress();
@@ -91,9 +91,16 @@ class TDecompressor {
   // decoding stopped.
   uint64_t SourceByteReached() const { return SourceBitsTaken() / 8; }
 
-  // The two model updates that the decoder and the encoder's mirror share, so that both
-  // change together. A literal: a byte that came from the root after the context's
-  // escape joins the context's table, then it is output and its hit counted in node.
+  // The update of the models, which the decoder and the encoder's mirror share, so that
+  // both change together; each change is told to the listener, if any, before it is made.
+  // Every step of an event counts its entry in the table it is decoded from (CountEntry);
+  // that is all the end marker changes. A literal then goes on with ApplyLiteral, a repeat
+  // with StartRepeat and CopyRepeat.
+  void ReportChangesTo(TModelChanges* listener) { FChanges = listener; }
+  // Counts a hit on the entry at index of table; true when the table is now overloaded.
+  bool CountEntry(TDic& table, uint16_t index);
+  // A literal: a byte that came from the root after the context's escape joins the
+  // context's table, then it is output and its hit counted in node.
   void ApplyLiteral(TDic& node, uint8_t byte, bool escaped);
   // A repeat: records the offset code and the length and resolves the copy's start.
   // Raises "Invalid offset code for the repeater." for a copy the output cannot serve.
@@ -117,10 +124,6 @@ class TDecompressor {
   uint8_t ContextDepth() const { return FOrder == kDeepest ? 4 : FOrder; }
   void CountHit(uint8_t symbol, TDic& node);
   void SpawnContext();
-  // The slot through which the walk over the current history enters the table child;
-  // raises Exception when the walk does not pass it. For the encoder, which takes back
-  // the growth of the tree.
-  TDicSlot& LinkTo(uint16_t child);
 
   // Output history and repeater (repeater.cpp).
   void PutByte(uint8_t b);
@@ -130,7 +133,11 @@ class TDecompressor {
   // Reads the output back and changes nothing.
   bool CanRepeat(uint32_t code, uint32_t length);
   void ResolveRepeat();
+  // The resolved repeat's bytes output, each read back from the output.
   void CopyRepeat();
+  // The same, for a caller that knows the bytes the copy writes: the encoder, which
+  // reads its output without the stream.
+  void CopyRepeat(std::span<const uint8_t> bytes);
 
   bool FDone = false;
   TStream* FSource = nullptr;  // not owned
@@ -150,9 +157,11 @@ class TDecompressor {
   uint8_t FOrder = 0;
   uint8_t FHistIdx = 0;
   std::array<uint8_t, 4> FHist{};
-  std::array<uint8_t, 4> FShift{};
-  std::array<uint8_t, 4> FThreshold{};
-  uint8_t FMinSize = 0;
+  // The model's constants: by depth, how far a history byte is shifted right to pick a
+  // child slot, and the hit count of a slot that grows the tree; and the shortest source.
+  static constexpr std::array<uint8_t, 4> FShift{1, 3, 4, 5};
+  static constexpr std::array<uint8_t, 4> FThreshold{1, 8, 16, 32};
+  static constexpr uint8_t FMinSize = 8;
   uint64_t FStopAfter;
 
  private:
@@ -166,6 +175,8 @@ class TDecompressor {
 
   // Reported to, never owned; none means silent.
   TDiagnostics* FDiagnostics;
+  // Told of each change to the models, never owned; none for a plain decoder.
+  TModelChanges* FChanges = nullptr;
 };
 
 }  // namespace lumera

@@ -70,7 +70,10 @@ void TDecompressor::DecodeLiteral() {
 }
 
 void TDecompressor::ApplyLiteral(TDic& node, uint8_t byte, bool escaped) {
-  if (escaped) node.AddSymbol(1, byte);
+  if (escaped) {
+    if (FChanges) FChanges->Entries(node, -1);
+    node.AddSymbol(1, byte);
+  }
   PutByte(byte);
   CountHit(byte, node);
 }

@@ -39,6 +39,7 @@ class TPositionGuard {
 void TDecompressor::PutByte(uint8_t b) {
   const int64_t offset = FDest->Size();
   TBytePositions& ring = FPositions[b];
+  if (FChanges) FChanges->Ring(b, ring);
   ring.Pos[ring.Next] = static_cast<uint32_t>(offset);
   ring.Next = (ring.Next + 1) & 255;
   // A lost byte would make the output silently differ from what the trace shows.
@@ -102,6 +103,12 @@ void TDecompressor::CopyRepeat() {
     PutByte(ReadBack(FRepeatPos));
     FRepeatPos = static_cast<int32_t>(static_cast<uint32_t>(FRepeatPos) + 1);
   }
+  FRepeatLen = 0;
+}
+
+void TDecompressor::CopyRepeat(std::span<const uint8_t> bytes) {
+  for (uint8_t b : bytes) PutByte(b);
+  FRepeatPos = static_cast<int32_t>(static_cast<uint32_t>(FRepeatPos) + bytes.size());
   FRepeatLen = 0;
 }
 

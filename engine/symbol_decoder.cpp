@@ -27,9 +27,14 @@ uint32_t TDecompressor::DecodeSymbol(TDic& model, TTableRole role) {
   const uint32_t width = CoderShareWidth(entry.Weight(), FRange, total);
   if (FCode >= FRange || first >= width) FCodeLeftShare = true;
   const uint8_t bitsNeeded = Renormalize(first, width);
-  const bool overloaded = model.Hit(index);
+  const bool overloaded = CountEntry(model, index);
   if (FDiagnostics) FDiagnostics->StepFinished(bitsNeeded, overloaded);
   return entry.Word;
+}
+
+bool TDecompressor::CountEntry(TDic& table, uint16_t index) {
+  if (FChanges) FChanges->Entries(table, index);
+  return table.Hit(index);
 }
 
 uint8_t TDecompressor::Renormalize(uint32_t first, uint32_t newRange) {

@@ -8,6 +8,7 @@
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "encoder/event_packer.h"
@@ -21,6 +22,7 @@
 #include "explore/event_recorder.h"
 #include "explore/exploration.h"
 #include "platform/exceptions.h"
+#include "stepped_decode.h"
 #include "test_support.h"
 
 namespace lumera {
@@ -74,17 +76,18 @@ TEST(Pack, LongestRepeatPicksTheLongestCopyTheDecoderCanMake) {
     uint32_t length;
   };
   for (const Case& c : {
-           Case{"abcabcabc", 3, 0, 6},  // from the start, overlapping its own output
-           Case{"qxabxab", 5, 2, 2},    // after the previous 'x'
-           Case{"aaaaaaaa", 2, 0, 6},   // code 0 beats the ring's code 2 on a tie
-           Case{"abcdef", 3, 0, 0},     // nothing matches
+           Case{"abcabcabc", 3, 0, 6},    // from the start, overlapping its own output
+           Case{"qxabxab", 5, 2, 2},      // after the previous 'x'
+           Case{"aaaaaaaa", 2, 0, 6},     // code 0 beats the ring's code 2 on a tie
+           Case{"abcdef", 3, 0, 0},       // nothing matches
            Case{"xabzxaczxab", 9, 3, 2},  // a longer copy further back beats a nearer one
            Case{"xazxazxa", 7, 2, 1},     // the nearer of two equal copies
        }) {
     const Bytes input = ToBytes(c.input);
     TStreamPacker packer;
     for (size_t i = 0; i < c.pos; ++i) packer.Literal(input[i]);
-    const TMatch choice = TRepeatSources(input).FindLongest(c.pos, packer.Mirror().FPositions, c.pos);
+    const TMatch choice =
+        TRepeatSources(input).FindLongest(c.pos, packer.Mirror().FPositions, c.pos);
     EXPECT_EQ(choice.Length, c.length) << c.input;
     if (c.length > 0) {
       EXPECT_EQ(choice.Code, c.code) << c.input;
@@ -180,6 +183,89 @@ TEST(Pack, OnlyTheLatestEventsCanBeTakenBack) {
   EXPECT_THROW(packer.TakeBack(), std::logic_error);
 }
 
+// Every part of a decoder's models, named, as words: each table's count, total, entries
+// and slots, the tree's pool, the rings, the history and a pending repeat.
+std::vector<std::pair<std::string, std::vector<uint32_t>>> ModelParts(const TDecompressor& d) {
+  auto table = [](const TDic& t) {
+    std::vector<uint32_t> words{static_cast<uint32_t>(t.FCount), t.FTotal};
+    for (int32_t i = 0; i < t.FCount; ++i) words.push_back(t.FItems[i].Word);
+    for (const TDicSlot& slot : t.FSlots) words.push_back(slot.Word);
+    return words;
+  };
+  const TDictionary& tree = *d.FDictionary;
+  std::vector<std::pair<std::string, std::vector<uint32_t>>> parts{
+      {"root", table(*tree.FRoot)},
+      {"tree", {tree.FCount, static_cast<uint32_t>(tree.FItems.size())}},
+      {"match table", table(*d.FMatchDic)},
+      {"length table", table(*d.FLenDic)},
+      {"length table 0", table(*d.FLenDic0)},
+      {"history", {d.FHist[0], d.FHist[1], d.FHist[2], d.FHist[3], d.FHistIdx, d.FRepeatLen}}};
+  for (size_t i = 0; i < tree.FItems.size(); ++i) {
+    if (i >= tree.FCount) {
+      if (tree.FItems[i]) parts.push_back({"a table past the count", {static_cast<uint32_t>(i)}});
+      continue;
+    }
+    parts.push_back({"child " + std::to_string(i), table(*tree.FItems[i])});
+  }
+  for (size_t value = 0; value < d.FPositions.size(); ++value) {
+    const TBytePositions& ring = d.FPositions[value];
+    std::vector<uint32_t> words{ring.Next};
+    words.insert(words.end(), ring.Pos.begin(), ring.Pos.end());
+    parts.push_back({"ring " + std::to_string(value), words});
+  }
+  return parts;
+}
+
+// A random event the packer can code where it stands: mostly literals of a small alphabet,
+// some escaped or through a second copy, and repeats of any code, now and then of 65535
+// bytes, so that the tree grows, tables get copies and rings go round whole laps.
+TEventChoice RandomChoice(std::mt19937& random, TStreamPacker& packer) {
+  for (;;) {
+    const uint32_t pick = random() % 64;
+    const uint8_t byte = static_cast<uint8_t>('a' + random() % 5);
+    const TEventChoice choice =
+        pick < 40   ? TEventChoice::Literal(byte, false)
+        : pick < 48 ? TEventChoice::Literal(byte, true)
+        : pick < 52 ? TEventChoice::Literal(byte, false, 1)
+        : pick < 63 ? TEventChoice::Repeat(static_cast<uint16_t>(random() % 6), random() % 40)
+                    : TEventChoice::Repeat(0, kEscapeLength);
+    if (packer.RefusalOf(choice) == TRefusal::None) return choice;
+  }
+}
+
+// Taking events back must leave the models exactly as a decoder holds them that has seen
+// only the events kept: the journal learns what changed from the engine's own update, so
+// whatever that update does, taking back must undo. Code K random events, take back J,
+// and decode the stream of the rest with a fresh decoder.
+TEST(Pack, TakingBackLeavesTheModelsOfADecoderThatSawOnlyTheRest) {
+  struct TCase {
+    uint32_t Seed;
+    size_t Coded;
+    size_t Back;
+  };
+  for (const TCase& c : {TCase{1, 20, 1}, TCase{2, 120, 16}, TCase{3, 400, 64}, TCase{4, 1500, 300},
+                         TCase{5, 300, 290}}) {
+    const std::string name = "seed " + std::to_string(c.Seed);
+    std::mt19937 random(c.Seed);
+    TStreamPacker packer;
+    packer.SetUndoLimit(c.Back);
+    for (size_t i = 0; i < c.Coded; ++i) {
+      ASSERT_EQ(packer.TryEvent(RandomChoice(random, packer)), TRefusal::None) << name;
+    }
+    for (size_t i = 0; i < c.Back; ++i) packer.TakeBack();
+
+    testing::TSteppedDecode fresh(packer.Finish());
+    for (size_t i = 0; i < c.Coded - c.Back; ++i) fresh.Event();
+    ASSERT_EQ(fresh.Output(), packer.Output()) << name;
+    const auto expected = ModelParts(fresh.Decoder());
+    const auto taken = ModelParts(packer.Mirror());
+    ASSERT_EQ(taken.size(), expected.size()) << name;
+    for (size_t i = 0; i < expected.size(); ++i) {
+      EXPECT_EQ(taken[i], expected[i]) << name;
+    }
+  }
+}
+
 TEST(Pack, RefusesATotalThatWouldReach0x10000AndDecodesUpToIt) {
   TStreamPacker probe;
   size_t accepted = 0;
@@ -249,13 +335,17 @@ TFinishedStream Repack(const TDecodedChoices& choices) {
 Bytes ScriptedStream() {
   TStreamPacker packer;
   const TEventChoice script[] = {
-      TEventChoice::Literal('a', false), TEventChoice::Literal('b', true),
-      TEventChoice::Literal('a', false), TEventChoice::Literal('b', false),
+      TEventChoice::Literal('a', false),
+      TEventChoice::Literal('b', true),
+      TEventChoice::Literal('a', false),
+      TEventChoice::Literal('b', false),
       TEventChoice::Repeat(2, 2),  // "ab" after the 'b' before the last
       TEventChoice::Literal('a', false),
       TEventChoice::Literal('b', true),  // the context after 'a' holds 'b'
-      TEventChoice::Repeat(0, kEscapeLength), TEventChoice::Literal('b', false),
-      TEventChoice::Repeat(1, 0),        TEventChoice::End(),
+      TEventChoice::Repeat(0, kEscapeLength),
+      TEventChoice::Literal('b', false),
+      TEventChoice::Repeat(1, 0),
+      TEventChoice::End(),
   };
   for (const TEventChoice& choice : script) {
     const TRefusal refusal = packer.TryEvent(choice);
@@ -416,7 +506,7 @@ TEST(PackLevels, EveryLevelDecodesToExactlyItsInput) {
   struct Case {
     const char* name;
     Bytes input;
-    bool compressible;  // the weighed parse must then come out no larger than the greedy
+    bool compressible;          // the weighed parse must then come out no larger than the greedy
     size_t largest = SIZE_MAX;  // no stream of it may be longer
   };
   const Case cases[] = {

@@ -14,6 +14,7 @@
 #include "encoder/stream_packer.h"
 #include "engine/decompressor.h"
 #include "engine/stream_decode.h"
+#include "stepped_decode.h"
 
 namespace lumera {
 namespace {
@@ -24,33 +25,7 @@ Bytes ToBytes(const std::string& text) {
   return {text.begin(), text.end()};
 }
 
-// A decoder that is driven one event at a time, so that the bits each event pulls can
-// be read off.
-class TSteppedDecode {
- public:
-  explicit TSteppedDecode(Bytes stream) : FDecode(std::move(stream)) {
-    TDecompressor& d = FDecode.Decoder;
-    d.Prepare();
-    d.FBits = std::make_unique<TContext>(FDecode.Source);
-    uint8_t head[4];
-    FDecode.Source.Read(head, 4);
-    d.FCode =
-        (uint32_t{head[0]} << 24) | (uint32_t{head[1]} << 16) | (uint32_t{head[2]} << 8) | head[3];
-  }
-
-  // Decodes one literal or one repeat with its copy; returns the bits it pulled.
-  uint64_t Event() {
-    TDecompressor& d = FDecode.Decoder;
-    const uint64_t before = d.SourceBitsTaken();
-    d.DecodeLiteral();
-    if (d.FRepeatLen > 0) d.CopyRepeat();
-    return d.SourceBitsTaken() - before;
-  }
-  const Bytes& Output() const { return FDecode.Output.Bytes(); }
-
- private:
-  TMemoryDecode FDecode;
-};
+using testing::TSteppedDecode;
 
 // The decoder narrows the range to floor(weight * range / total) at each step and pulls
 // bits to bring it back, so over a stream the bits it pulls follow the sum of
@@ -190,7 +165,7 @@ TEST(WeighedParse, ALiteralIntoANearlyFullTableCostsMore) {
   for (size_t pos = 0; pos + 1 < input.size(); ++pos) {
     const bool probe = pos == 0x8000 || pos + 2 == input.size();
     if (probe) {
-      const uint32_t total = packer.ContextAt(input, pos).FTotal;
+      const uint32_t total = packer.Models().ContextAt(input, pos).FTotal;
       const float charge = FullTablePrice(total);
       EXPECT_EQ(charge > 0, total > kFullTableOnset) << "at " << pos;
       EXPECT_NEAR(parser.StepCost(pos, TParseStep{}), packer.LiteralCost('a') + charge, 1e-3)
@@ -198,7 +173,7 @@ TEST(WeighedParse, ALiteralIntoANearlyFullTableCostsMore) {
     }
     packer.Literal('a');
   }
-  EXPECT_GT(FullTablePrice(packer.ContextAt(input, input.size() - 1).FTotal), 4.0f);
+  EXPECT_GT(FullTablePrice(packer.Models().ContextAt(input, input.size() - 1).FTotal), 4.0f);
 }
 
 // The offset codes read off the input must be the ones the decoder's rings give, also
