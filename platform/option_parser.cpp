@@ -1,11 +1,11 @@
 // getopt_long comes with glibc and with the mingw-w64 runtime alike, so this file serves
 // both systems.
+#include "platform/option_parser.h"
+
 #include <getopt.h>
 
 #include <climits>
 #include <string_view>
-
-#include "platform/option_parser.h"
 
 namespace lumera {
 
@@ -13,18 +13,18 @@ namespace {
 
 // "--name=value" where --name takes no value: getopt_long then reports the option's code
 // in optopt, which must not be taken for a short option the user gave.
-bool IsValueForFlag(std::string_view written, std::span<const TOptionSpec> options) {
+bool IsValueForFlag(std::string_view written, std::span<const TOptionEntry> options) {
   const size_t equals = written.find('=');
   if (!written.starts_with("--") || equals == std::string_view::npos) return false;
   const std::string_view name = written.substr(2, equals - 2);
-  for (const TOptionSpec& known : options) {
+  for (const TOptionEntry& known : options) {
     if (known.Long != nullptr && name == known.Long) return !known.TakesValue;
   }
   return false;
 }
 
 // What getopt_long refused, code '?' or ':', in the user's words.
-std::string RefusalText(int code, char** argv, std::span<const TOptionSpec> options) {
+std::string RefusalText(int code, char** argv, std::span<const TOptionEntry> options) {
   const std::string_view written = argv[optind - 1];
   const std::string name(written.substr(0, written.find('=')));
   if (IsValueForFlag(written, options)) return "option '" + name + "' takes no argument";
@@ -38,11 +38,11 @@ std::string RefusalText(int code, char** argv, std::span<const TOptionSpec> opti
 
 }  // namespace
 
-TParsedCommandLine ParseOptions(int argc, char** argv, std::span<const TOptionSpec> options) {
+TParsedCommandLine ParseOptions(int argc, char** argv, std::span<const TOptionEntry> options) {
   // The leading ':' makes a missing value report ':' apart from an unknown option '?'.
   std::string shortOptions = ":";
   std::vector<option> longOptions;
-  for (const TOptionSpec& entry : options) {
+  for (const TOptionEntry& entry : options) {
     if (entry.Short != 0) {
       shortOptions.push_back(entry.Short);
       if (entry.TakesValue) shortOptions.push_back(':');

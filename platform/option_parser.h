@@ -13,7 +13,7 @@
 
 namespace lumera {
 
-struct TOptionSpec {
+struct TOptionEntry {
   const char* Long;  // without the dashes; nullptr for a short option alone
   char Short;        // 0 for a long option alone
   bool TakesValue;
@@ -36,6 +36,6 @@ class EBadOption : public Exception {
 };
 
 // Reads argv[1..argc) against options. Raises EBadOption at the first mistake.
-TParsedCommandLine ParseOptions(int argc, char** argv, std::span<const TOptionSpec> options);
+TParsedCommandLine ParseOptions(int argc, char** argv, std::span<const TOptionEntry> options);
 
 }  // namespace lumera

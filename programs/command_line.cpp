@@ -53,7 +53,7 @@ std::vector<uint8_t> ReadInput(const std::string& path, uint64_t bound,
   }
 }
 
-TParsedCommandLine ReadCommandLine(int argc, char** argv, std::span<const TOptionSpec> options) {
+TParsedCommandLine ReadCommandLine(int argc, char** argv, std::span<const TOptionEntry> options) {
   try {
     TParsedCommandLine parsed = ParseOptions(argc, argv, options);
     parsed.Operands = ExpandWildcards(std::move(parsed.Operands));

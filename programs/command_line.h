@@ -47,7 +47,7 @@ std::vector<uint8_t> ReadInput(const std::string& path, uint64_t bound,
 // The options and operands of argv, with the operands' wildcards expanded where the
 // shell leaves that to the program (see ExpandWildcards), or a usage error naming the
 // option that is unknown, needs a value or takes none.
-TParsedCommandLine ReadCommandLine(int argc, char** argv, std::span<const TOptionSpec> options);
+TParsedCommandLine ReadCommandLine(int argc, char** argv, std::span<const TOptionEntry> options);
 
 // "PROGRAM: MESSAGE" on standard error.
 void SayError(std::string_view program, std::string_view message);

@@ -62,18 +62,18 @@ TOptionRow VersionRow(bool& version) {
 }
 
 std::vector<std::string> ParseWithTable(int argc, char** argv, std::span<const TOptionRow> rows) {
-  std::vector<TOptionSpec> specs;
+  std::vector<TOptionEntry> entries;
   std::map<int, size_t> rowOfCode;
   for (size_t i = 0; i < rows.size(); ++i) {
     const bool takesValue = !rows[i].Value.empty();
     for (const std::string& name : rows[i].Names) {
       const int code = IsLong(name) ? LongCode(rows[i], i) : ShortCode(name);
-      specs.push_back(IsLong(name) ? TOptionSpec{name.c_str() + 2, 0, takesValue, code}
-                                   : TOptionSpec{nullptr, name[1], takesValue, code});
+      entries.push_back(IsLong(name) ? TOptionEntry{name.c_str() + 2, 0, takesValue, code}
+                                     : TOptionEntry{nullptr, name[1], takesValue, code});
       rowOfCode[code] = i;
     }
   }
-  const TParsedCommandLine parsed = ReadCommandLine(argc, argv, specs);
+  const TParsedCommandLine parsed = ReadCommandLine(argc, argv, entries);
   for (const auto& [code, value] : parsed.Options) {
     const TOptionRow& row = rows[rowOfCode.at(code)];
     const std::string name =

@@ -193,13 +193,16 @@ class TRun {
     std::optional<std::string> notice;
     const TOutputOrigin origin{job.Input == kStandardStream ? "" : job.Input,
                                TDerivation::Converted};
-    WriteOutput({job.Input}, output, [&] {
-      std::vector<uint8_t> result = events      ? PackEventList(job.Input, *events, notice)
-                                    : Packing() ? Encode(job.Input, input, FOptions.Level)
-                                                : std::move(decoded.Output);
-      resultBytes = result.size();
-      return result;
-    }, origin);
+    WriteOutput(
+        {job.Input}, output,
+        [&] {
+          std::vector<uint8_t> result = events      ? PackEventList(job.Input, *events, notice)
+                                        : Packing() ? Encode(job.Input, input, FOptions.Level)
+                                                    : std::move(decoded.Output);
+          resultBytes = result.size();
+          return result;
+        },
+        origin);
     if (notice) Warn(*notice);
     if (decoded.UnusedSourceBytes > 0) Warn(UnusedWarning(job.Input, decoded.UnusedSourceBytes));
     if (FOptions.Verbosity == TVerbosity::Verbose) {
@@ -341,7 +344,9 @@ class TRun {
                            FOptions.StripSignature);
     });
     const auto check = [&](std::span<const uint8_t> written) {
-      InExecutable(job.Output, [&] { CheckReplaced(written, FOptions.Resource, stream, text); });
+      InExecutable(job.Output, [&] {
+        CheckReplaced(written, FOptions.Resource, replaced.Languages, stream, text);
+      });
     };
     WriteOutput(
         {job.Input, name}, job.Output, [&] { return std::move(replaced.Executable); },

@@ -27,12 +27,12 @@ constexpr const char* kUsageTail =
 // What the options set, and what the checks after them need to know.
 struct TPackCommandLine {
   TCliOptions Options;
-  bool Extract = false;     // -x, which combines with -d
+  bool Extract = false;  // -x, which combines with -d
   bool ReplaceGiven = false;
-  std::string ModeGiven;    // the first option that --replace cannot go with
+  std::string ModeGiven;  // the first option that --replace cannot go with
 };
 
-// --id and --lang: a resource's numbers are 16 bits.
+// --id and --language: a resource's numbers are 16 bits.
 std::function<void(const TGiven&)> SetsResourceNumber(std::optional<uint32_t>& number) {
   return [&number](const TGiven& given) {
     uint32_t value = 0;
@@ -40,8 +40,7 @@ std::function<void(const TGiven&)> SetsResourceNumber(std::optional<uint32_t>& n
     const char* end = text.data() + text.size();
     const auto [stop, error] = std::from_chars(text.data(), end, value);
     if (text.empty() || error != std::errc() || stop != end || value > 0xFFFF) {
-      throw EUsage(std::string(given.Name) + " wants a number from 0 to 65535, not '" + text +
-                   "'");
+      throw EUsage(std::string(given.Name) + " wants a number from 0 to 65535, not '" + text + "'");
     }
     number = value;
   };
@@ -91,7 +90,10 @@ std::vector<TOptionRow> PackRows(TPackCommandLine& line) {
        "write to standard output",
        Chooses(line, [&options] { options.ToStdout = true; })},
       {{"-f", "--force"}, "", "overwrite an existing OUTPUT", Sets(options.Force)},
-      {{"-m", "--multiple"}, "", "several INPUTs, each to its default name", Sets(options.Multiple)},
+      {{"-m", "--multiple"},
+       "",
+       "several INPUTs, each to its default name",
+       Sets(options.Multiple)},
       {{"-1", "-2", "-3", "-4", "-5", "-6", "-7", "-8", "-9"},
        "",
        "compression level: 1 is the fast greedy parse (the default), 9 weighs every choice by "
@@ -140,10 +142,14 @@ std::vector<TOptionRow> PackRows(TPackCommandLine& line) {
        "T",
        "its type: a number, RCDATA (the default), ICON, ... or a name",
        SetsText(resource.Type)},
-      {{"--lang"},
+      {{"--language", "--lang"},
        "N",
        "its language (default: the first in the file)",
        SetsResourceNumber(resource.Language)},
+      {{"--all-languages"},
+       "",
+       "with --replace, put NEW in each language of the resource",
+       Sets(resource.AllLanguages)},
       {{"--list-resources"},
        "",
        "list every resource of each executable INPUT",
@@ -186,7 +192,13 @@ void SettleResourceMode(TCliOptions& options, bool extract) {
   if (selection.Name && selection.Id) throw EUsage("--name and --id cannot both be given");
   const bool selects = selection.Name || selection.Id || selection.Type || selection.Language;
   if (selects && options.Mode != TCliMode::Extract && options.Mode != TCliMode::Replace) {
-    throw EUsage("--name, --id, --type and --lang go with -x or --replace");
+    throw EUsage("--name, --id, --type and --language go with -x or --replace");
+  }
+  if (selection.AllLanguages && options.Mode != TCliMode::Replace) {
+    throw EUsage("--all-languages goes with --replace");
+  }
+  if (selection.AllLanguages && selection.Language) {
+    throw EUsage("--language and --all-languages cannot both be given");
   }
   if (options.StripSignature && options.Mode != TCliMode::Replace) {
     throw EUsage("--strip-signature goes with --replace");

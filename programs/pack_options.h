@@ -35,7 +35,7 @@ struct TCliOptions {
   uint64_t MaxInput = kDefaultMaxInput;  // of each stream or text read whole
   bool AllowTrailing = false;            // --allow-trailing: an early end is no failure
   std::vector<std::string> Operands;     // the arguments that are not options, in order
-  TResourceOptions Resource;             // --name, --id, --type, --lang
+  TResourceOptions Resource;             // --name, --id, --type, --language
   bool DecodeExtracted = false;          // -x -d
   std::string Replacement;               // --replace NEW
   bool ForceStream = false;              // --force-stream: NEW need not decode

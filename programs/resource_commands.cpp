@@ -47,6 +47,14 @@ std::string TableText(const std::vector<TRow>& rows) {
   return text;
 }
 
+// "IDR_LUMERA is there in languages 1031, 1033: took 1031": what was done with a resource
+// that has a choice of languages.
+std::string LanguagesNotice(const TResourceQuery& query, const TFoundResource& found,
+                            const std::string& done) {
+  return query.Name.Text() + " is there in languages " + JoinedLanguages(found.Languages) + ": " +
+         done;
+}
+
 }  // namespace
 
 TResourceQuery QueryOf(const TResourceOptions& options) {
@@ -72,9 +80,9 @@ TExtraction ExtractResource(const std::vector<uint8_t>& exe, const TResourceOpti
   TFoundResource found = LookUpResource(exe, query);
   TExtraction extraction;
   if (!query.Language && found.Languages.size() > 1) {
-    extraction.Notices.push_back(query.Name.Text() + " is there in languages " +
-                                 JoinedLanguages(found.Languages) + ": took " +
-                                 std::to_string(found.Language) + " (choose another with --lang)");
+    extraction.Notices.push_back(LanguagesNotice(
+        query, found,
+        "took " + std::to_string(found.Language) + " (choose another with --language)"));
   }
   if (!decode) {
     extraction.Bytes = std::move(found.Bytes);
@@ -111,24 +119,45 @@ TReplacement ReplaceStream(const std::vector<uint8_t>& exe, const TResourceOptio
     replacement.Notices.push_back(
         "the signature was removed; sign the new file again if it needs one");
   }
-  replacement.Executable =
-      ReplaceResource(exe, QueryOf(options), stream, {.StripSignature = stripSignature});
+  TResourceQuery query = QueryOf(options);
+  const TFoundResource found = LookUpResource(exe, query);
+  replacement.Languages = options.AllLanguages ? found.Languages : std::vector{found.Language};
+  if (found.Languages.size() > 1) {
+    std::string done = "patched " + std::to_string(found.Language);
+    if (options.AllLanguages) {
+      done = "patched each of them";
+    } else if (!query.Language) {
+      done += " (choose another with --language, or patch each with --all-languages)";
+    }
+    replacement.Notices.push_back(LanguagesNotice(query, found, done));
+  }
+  replacement.Executable = exe;
+  for (const uint32_t language : replacement.Languages) {
+    query.Language = language;
+    replacement.Executable =
+        ReplaceResource(replacement.Executable, query, stream, {.StripSignature = stripSignature});
+  }
   return replacement;
 }
 
 void CheckReplaced(std::span<const uint8_t> exe, const TResourceOptions& options,
-                   const std::vector<uint8_t>& stream,
+                   const std::vector<uint32_t>& languages, const std::vector<uint8_t>& stream,
                    const std::optional<std::vector<uint8_t>>& text) {
-  const TFoundResource found = LookUpResource(exe, QueryOf(options));
-  if (found.Bytes != stream) {
-    throw EBadExecutable("the new executable does not hold the new stream");
-  }
-  if (!text) return;
-  const TDecodedStream decoded =
-      DecodeStream(found.Bytes, nullptr, std::max<uint64_t>(text->size(), 1));
-  if (decoded.Failure || decoded.Output != *text) {
-    throw EBadExecutable(
-        "the stream read back from the new executable does not decode to the text");
+  TResourceQuery query = QueryOf(options);
+  for (const uint32_t language : languages) {
+    query.Language = language;
+    const TFoundResource found = LookUpResource(exe, query);
+    if (found.Bytes != stream) {
+      throw EBadExecutable("the new executable does not hold the new stream in language " +
+                           std::to_string(language));
+    }
+    if (!text) continue;
+    const TDecodedStream decoded =
+        DecodeStream(found.Bytes, nullptr, std::max<uint64_t>(text->size(), 1));
+    if (decoded.Failure || decoded.Output != *text) {
+      throw EBadExecutable(
+          "the stream read back from the new executable does not decode to the text");
+    }
   }
 }
 

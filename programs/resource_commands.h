@@ -20,7 +20,8 @@ struct TResourceOptions {
   std::optional<uint32_t> Id = std::nullopt;       // --id
   std::optional<std::string> Type =
       std::nullopt;  // --type: a number, RCDATA or RT_RCDATA, or a type's name
-  std::optional<uint32_t> Language = std::nullopt;  // --lang
+  std::optional<uint32_t> Language = std::nullopt;  // --language
+  bool AllLanguages = false;                        // --all-languages, for a replacement
 };
 
 // Raises Exception when both a name and an ID are given.
@@ -50,18 +51,22 @@ std::string ResourceTable(const std::vector<uint8_t>& exe);
 
 struct TReplacement {
   std::vector<uint8_t> Executable;
-  std::vector<std::string> Notices;  // for standard error: that the signature was removed
+  std::vector<uint32_t> Languages;  // those whose resource now holds the stream
+  // For standard error: which language was patched when there are several, and that the
+  // signature was removed.
+  std::vector<std::string> Notices;
 };
 
-// A copy of exe whose resource holds stream, in place or growing the file. A signed file is
+// A copy of exe whose resource holds stream, in place or growing the file: in the language
+// asked for, or else the first, or with AllLanguages in each of them. A signed file is
 // refused unless stripSignature is set, which removes the signature. Raises EBadExecutable.
 TReplacement ReplaceStream(const std::vector<uint8_t>& exe, const TResourceOptions& options,
                            const std::vector<uint8_t>& stream, bool stripSignature);
 
-// Raises EBadExecutable unless the resource of exe holds stream and, when text is given,
-// decodes whole to it.
+// Raises EBadExecutable unless the resource of exe holds stream in each of languages and,
+// when text is given, decodes whole to it.
 void CheckReplaced(std::span<const uint8_t> exe, const TResourceOptions& options,
-                   const std::vector<uint8_t>& stream,
+                   const std::vector<uint32_t>& languages, const std::vector<uint8_t>& stream,
                    const std::optional<std::vector<uint8_t>>& text);
 
 }  // namespace lumera

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "child_process.h"
 
@@ -34,9 +35,12 @@ class TWine {
   TWine(const TWine&) = delete;
   TWine& operator=(const TWine&) = delete;
 
-  // Runs the program at path (a Windows executable) in dir.
-  TChildRun Run(const std::string& path, const TScratchDir& dir) const {
-    return RunChild(FWine, {path}, dir);
+  // Runs the program at path (a Windows executable) in dir, with args.
+  TChildRun Run(const std::string& path, const TScratchDir& dir,
+                const std::vector<std::string>& args = {}) const {
+    std::vector<std::string> words{path};
+    words.insert(words.end(), args.begin(), args.end());
+    return RunChild(FWine, words, dir);
   }
 
  private:

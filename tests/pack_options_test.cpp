@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-
 #include <string>
 #include <vector>
 
@@ -67,6 +66,10 @@ TEST(CliOptions, OptionsAndOperandsInAnyOrder) {
   const TCliOptions flags = Parse({"-cfmqh", "-V", "-v"});
   EXPECT_TRUE(flags.ToStdout && flags.Force && flags.Multiple && flags.Help && flags.Version);
   EXPECT_EQ(flags.Verbosity, TVerbosity::Verbose);
+  EXPECT_EQ(Parse({"--replace", "n", "--lang=7", "a", "b"}).Resource.Language, 7u);
+  EXPECT_EQ(Parse({"--language", "1033", "-x", "a"}).Resource.Language, 1033u);
+  const TCliOptions each = Parse({"--replace", "n", "--all-lang", "a", "b"});
+  EXPECT_TRUE(each.Resource.AllLanguages && !each.Resource.Language);
 }
 
 TEST(CliOptions, UsageErrorsNameWhatWasWrong) {
@@ -90,7 +93,10 @@ TEST(CliOptions, UsageErrorsNameWhatWasWrong) {
       {{"-t", "--replace=n", "a", "b"}, "--replace and -t cannot be used together"},
       {{"-xc", "--replace", "n", "a"}, "--replace and -x cannot be used together"},
       {{"--decompress", "--replace", "n", "a"}, "--replace and -d cannot be used together"},
-      {{"-x", "--lang", "x", "e"}, "--lang wants a number from 0 to 65535, not 'x'"},
+      {{"-x", "--lang", "x", "e"}, "--language wants a number from 0 to 65535, not 'x'"},
+      {{"-x", "--all-languages", "e"}, "--all-languages goes with --replace"},
+      {{"--replace", "n", "--lang", "9", "--all-lang", "a", "b"},
+       "--language and --all-languages cannot both be given"},
       {{"-x", "--id=65536", "e"}, "--id wants a number from 0 to 65535, not '65536'"},
       {{"--li"}, "unknown option '--li'"},  // --list or --list-resources
       {{"--events", "-d", "a"},
@@ -186,7 +192,11 @@ TEST(CliOptions, ExplainTakesOneStreamAndOneFormat) {
       {{"s"}, TExplainFormat::Listing, "", "", kDefaultMaxOutput, "s"},
       {{"-", "--json"}, TExplainFormat::Json, "", "", kDefaultMaxOutput, "-"},
       {{"--html", "p.html", "s"}, TExplainFormat::Page, "p.html", "", kDefaultMaxOutput, "s"},
-      {{"--htm=-", "--against", "k", "--max-out=1k", "s"}, TExplainFormat::Page, "-", "k", 1024,
+      {{"--htm=-", "--against", "k", "--max-out=1k", "s"},
+       TExplainFormat::Page,
+       "-",
+       "k",
+       1024,
        "s"},
       {{"--", "--json"}, TExplainFormat::Listing, "", "", kDefaultMaxOutput, "--json"},
   };
@@ -213,7 +223,8 @@ TEST(CliOptions, ExplainTakesOneStreamAndOneFormat) {
       {{"s", "--html"}, "option '--html' needs an argument"},
       {{"-x", "s"}, "unknown option '-x'"},
       {{"--json=x", "s"}, "option '--json' takes no argument"},
-      {{"--max-input", "1Q", "s"}, "--max-input wants a byte count such as 1048576 or 64M, not '1Q'"},
+      {{"--max-input", "1Q", "s"},
+       "--max-input wants a byte count such as 1048576 or 64M, not '1Q'"},
   };
   for (const auto& [words, message] : refused) {
     EXPECT_EQ(testing::FailureMessage([&] { ParseExplain(words); }), message)

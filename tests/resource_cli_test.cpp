@@ -68,7 +68,7 @@ std::vector<TResourceCase> ResourceCases() {
        "[ -s explained ] && $PACK -x -c lumera64.exe | cmp - sample.lum"},
       {"the first of two languages, said", "$PACK -x languages.exe first", 0,
        "^lumera-pack: languages\\.exe: IDR_LUMERA is there in languages 1031, 1033: took 1031 "
-       "\\(choose another with --lang\\)\n$",
+       "\\(choose another with --language\\)\n$",
        "cmp first sample.lum"},
       {"--lang picks one", "$PACK -x --lang 1033 languages.exe second", 0, "",
        "cmp second dec.xml"},
@@ -96,6 +96,20 @@ std::vector<TResourceCase> ResourceCases() {
       {"--replace puts a smaller stream back",
        "$PACK --replace short.lum lumera64.exe new.exe && $PACK -x -d new.exe back.xml", 0, "",
        std::string("[ \"$(cat back.xml)\" = '") + kShortText + "' ]"},
+      {"--replace names the language patched, --language picks one, --all-languages each",
+       "$PACK --replace short.lum languages.exe a.exe && "
+       "$PACK --replace short.lum --language 1033 languages.exe b.exe && "
+       "$PACK --all-languages --replace short.lum languages.exe c.exe",
+       0,
+       "^lumera-pack: languages\\.exe: IDR_LUMERA is there in languages 1031, 1033: patched 1031 "
+       "\\(choose another with --language, or patch each with --all-languages\\)\n"
+       "lumera-pack: languages\\.exe: IDR_LUMERA is there in languages 1031, 1033: patched "
+       "1033\n"
+       "lumera-pack: languages\\.exe: IDR_LUMERA is there in languages 1031, 1033: patched each "
+       "of them\n$",
+       "holds() { $PACK -x --lang $2 $1.exe - | cmp - $3; } && holds a 1031 short.lum && "
+       "holds a 1033 dec.xml && holds b 1031 sample.lum && holds b 1033 short.lum && "
+       "holds c 1031 short.lum && holds c 1033 short.lum"},
       {"--replace of a named resource beside others",
        "$PACK --replace short.lum --name zz_other mixed.exe new.exe && $PACK -x new.exe a && "
        "$PACK -x --name zz_other new.exe b",
@@ -137,10 +151,11 @@ std::vector<TResourceCase> ResourceCases() {
        "lumera64.exe; $PACK -d --replace short.lum lumera64.exe n; $PACK --replace short.lum -c "
        "lumera64.exe; $PACK --list-resources --replace short.lum lumera64.exe n; "
        "$PACK --replace - - n < short.lum; $PACK --strip-signature -x lumera64.exe; "
-       "$PACK -9 --force-stream --replace dec.xml lumera64.exe n",
+       "$PACK -9 --force-stream --replace dec.xml lumera64.exe n; "
+       "$PACK -x --all-languages languages.exe n",
        2,
        "^lumera-pack: --name and --id cannot both be given\nTry.*\n"
-       "lumera-pack: --name, --id, --type and --lang go with -x or --replace\nTry.*\n"
+       "lumera-pack: --name, --id, --type and --language go with -x or --replace\nTry.*\n"
        "lumera-pack: -x goes with -d only, not with -t, -l, --list-resources or --replace\nTry.*\n"
        "lumera-pack: --id wants a number from 0 to 65535, not 'x'\nTry.*\n"
        "lumera-pack: --replace wants an executable and an OUTPUT\nTry.*\n"
@@ -150,7 +165,8 @@ std::vector<TResourceCase> ResourceCases() {
        "lumera-pack: standard input \\('-'\\) can be read only once\nTry.*\n"
        "lumera-pack: --strip-signature goes with --replace\nTry.*\n"
        "lumera-pack: --force-stream and a level cannot be used together: a level packs NEW as "
-       "text\nTry.*\n$",
+       "text\nTry.*\n"
+       "lumera-pack: --all-languages goes with --replace\nTry.*\n$",
        "[ ! -e n ]"},
   };
 }

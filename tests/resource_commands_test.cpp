@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -57,7 +58,7 @@ class ResourceCommands : public testing::TPeFixtureTest {};
 
 TEST_F(ResourceCommands, ExtractRawOrDecodedAndSayWhichLanguage) {
   const std::string choice =
-      "IDR_LUMERA is there in languages 1031, 1033: took 1031 (choose another with --lang)";
+      "IDR_LUMERA is there in languages 1031, 1033: took 1031 (choose another with --language)";
   const struct {
     const char* exe;
     TResourceOptions options;
@@ -110,14 +111,55 @@ TEST_F(ResourceCommands, ReplaceAStreamOfAnySizeAndCheckWhatItGivesBack) {
   for (int i = 0; i < 1000; ++i) numbers += std::to_string(i * 7919 % 10007) + " ";
   for (const std::string& text : {std::string("<a>shorter</a>"), numbers}) {
     const std::vector<uint8_t> stream = Pack(BytesOf(text));
-    const std::vector<uint8_t> copy = ReplaceStream(exe, {}, stream, false).Executable;
+    const TReplacement replaced = ReplaceStream(exe, {}, stream, false);
+    const std::vector<uint8_t>& copy = replaced.Executable;
     EXPECT_EQ(copy.size() == exe.size(), text.size() < 100);
     EXPECT_EQ(ExtractResource(copy, {}, true).Bytes, BytesOf(text));
-    CheckReplaced(copy, {}, stream, BytesOf(text));
-    EXPECT_EQ(FailureMessage([&] { CheckReplaced(copy, {}, stream, BytesOf(text + "!")); }),
+    CheckReplaced(copy, {}, replaced.Languages, stream, BytesOf(text));
+    EXPECT_EQ(FailureMessage([&] {
+                CheckReplaced(copy, {}, replaced.Languages, stream, BytesOf(text + "!"));
+              }),
               "the stream read back from the new executable does not decode to the text");
-    EXPECT_EQ(FailureMessage([&] { CheckReplaced(copy, {}, Pack(BytesOf(text + "!")), {}); }),
-              "the new executable does not hold the new stream");
+    EXPECT_EQ(FailureMessage([&] {
+                CheckReplaced(copy, {}, replaced.Languages, Pack(BytesOf(text + "!")), {});
+              }),
+              "the new executable does not hold the new stream in language " +
+                  std::to_string(replaced.Languages.at(0)));
+  }
+}
+
+// Of a resource in two languages, the first is patched unless another is chosen, or each
+// of them; the notice names what was patched, and the check reads every language patched.
+TEST_F(ResourceCommands, ReplaceNamesTheLanguagePatchedAndPatchesEachOnRequest) {
+  const std::vector<uint8_t> exe = Executable("languages");
+  const std::vector<uint8_t> stream = Pack(BytesOf("<a>put back</a>"));
+  const std::string choice = "IDR_LUMERA is there in languages 1031, 1033: patched ";
+  const struct {
+    const char* name;
+    TResourceOptions options;
+    std::vector<uint32_t> patched;
+    std::string notice;
+  } cases[] = {
+      {"the first",
+       {},
+       {1031},
+       choice + "1031 (choose another with --language, or patch each with --all-languages)"},
+      {"the one chosen", {.Language = 1033}, {1033}, choice + "1033"},
+      {"each", {.AllLanguages = true}, {1031, 1033}, choice + "each of them"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const TReplacement replaced = ReplaceStream(exe, c.options, stream, false);
+    EXPECT_EQ(replaced.Languages, c.patched);
+    EXPECT_EQ(replaced.Notices, std::vector<std::string>{c.notice});
+    CheckReplaced(replaced.Executable, c.options, replaced.Languages, stream, {});
+    for (const auto& [language, original] :
+         {std::pair{1031u, "sample.lum"}, std::pair{1033u, "dec.xml"}}) {
+      const bool patched = std::count(c.patched.begin(), c.patched.end(), language) == 1;
+      EXPECT_EQ(ExtractResource(replaced.Executable, {.Language = language}, false).Bytes,
+                patched ? stream : Example(original))
+          << language;
+    }
   }
 }
 

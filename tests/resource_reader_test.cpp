@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "child_process.h"
+#include "encoder/pack.h"
 #include "pe_damage.h"
 #include "pe_fixture.h"
 #include "resource/pe_image.h"
@@ -454,31 +456,65 @@ TEST_F(ResourceReader, RefusesEachDamageWithItsMessage) {
 }
 
 // The system's own loader, as Wine has it, finds the grown stream: in a section of its own
-// when .reloc follows .rsrc, at the end of .rsrc when it is the last section.
-TEST_F(ResourceReader, ALoaderReadsTheGrownStream) {
+// when .reloc follows .rsrc, at the end of .rsrc when it is the last section. Of a resource
+// in German (1031) and English (1033), lumera-pack --replace patches the languages asked
+// for, in place or growing the file: the loader finds the new stream in them and the old
+// one in the other. (One test, since each run of Wine's server serves one test alone.)
+TEST_F(ResourceReader, ALoaderReadsTheStreamPutBack) {
   if (std::string(LUMERA_LOADERS).empty()) {
     GTEST_SKIP() << "the mingw-w64 g++ or Wine is not installed: no loader to run";
   }
   const testing::TWine wine(LUMERA_WINE, LUMERA_WINESERVER, LUMERA_WINE_PREFIX);
   TScratchDir dir;
-  const auto run = [&](const std::vector<uint8_t>& exe) {
+  // What the loader finds in exe; with a language, in that language.
+  const auto run = [&](const std::vector<uint8_t>& exe, const std::vector<std::string>& language) {
     testing::WriteFile(dir / "loader.exe", exe);
-    const testing::TChildRun child = wine.Run("loader.exe", dir);
+    const testing::TChildRun child = wine.Run("loader.exe", dir, language);
     EXPECT_EQ(child.Status, 0) << child.Err;
     return BytesOf(child.Out);
   };
+  const auto loader = [](const std::string& name) {
+    return BytesOf(testing::ReadFile(std::string(LUMERA_LOADERS) + "/" + name + ".exe"));
+  };
   for (const auto& [name, added] : {std::pair{"loader", 1u}, std::pair{"loader_rsrc_last", 0u}}) {
     SCOPED_TRACE(name);
-    const std::vector<uint8_t> exe =
-        BytesOf(testing::ReadFile(std::string(LUMERA_LOADERS) + "/" + name + ".exe"));
+    const std::vector<uint8_t> exe = loader(name);
     const size_t sections = TPeImage(exe).Sections().size();
-    EXPECT_EQ(run(exe), Example("sample.lum"));
+    EXPECT_EQ(run(exe, {}), Example("sample.lum"));
     const std::vector<uint8_t> tenfold = ReplaceResource(exe, {}, Pattern(1320));
     EXPECT_EQ(TPeImage(tenfold).Sections().size(), sections + added);
-    EXPECT_EQ(run(tenfold), Pattern(1320));
+    EXPECT_EQ(run(tenfold, {}), Pattern(1320));
     const std::vector<uint8_t> thousandfold = ReplaceResource(tenfold, {}, Pattern(132000));
     EXPECT_EQ(TPeImage(thousandfold).Sections().size(), sections + added);
-    EXPECT_EQ(run(thousandfold), Pattern(132000));
+    EXPECT_EQ(run(thousandfold, {}), Pattern(132000));
+  }
+
+  testing::WriteFile(dir / "languages.exe", loader("loader_languages"));
+  const struct {
+    std::vector<std::string> options;
+    bool german;
+    bool english;
+  } cases[] = {
+      {{}, true, false},
+      {{"--language", "1033"}, false, true},
+      {{"--all-languages"}, true, true},
+  };
+  for (const auto& c : cases) {
+    // Ten numbers fit in place; a thousand do not.
+    for (const int count : {10, 1000}) {
+      SCOPED_TRACE(::testing::PrintToString(c.options) + " " + std::to_string(count));
+      std::string numbers;
+      for (int i = 0; i < count; ++i) numbers += std::to_string(i * 7919 % 10007) + " ";
+      const std::vector<uint8_t> stream = Pack(BytesOf(numbers));
+      testing::WriteFile(dir / "new.lum", stream);
+      std::vector<std::string> args{"-f", "--replace", "new.lum", "languages.exe", "new.exe"};
+      args.insert(args.end(), c.options.begin(), c.options.end());
+      const testing::TChildRun packed = testing::RunChild(LUMERA_PACK_BINARY, args, dir);
+      ASSERT_EQ(packed.Status, 0) << packed.Err;
+      const std::vector<uint8_t> exe = BytesOf(testing::ReadFile(dir / "new.exe"));
+      EXPECT_EQ(run(exe, {"1031"}), c.german ? stream : Example("sample.lum"));
+      EXPECT_EQ(run(exe, {"1033"}), c.english ? stream : Example("dec.xml"));
+    }
   }
 }
 

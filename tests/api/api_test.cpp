@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -195,6 +196,19 @@ TEST(Api, FindsAResourceByTypeNumberOrNameAndSaysWhichLanguage) {
   const Bytes languages = ReadFile(LUMERA_EXECUTABLES "/languages.exe");
   EXPECT_EQ(lumera::FindResource(languages).language, 1031);
   EXPECT_EQ(lumera::FindResource(languages, "IDR_LUMERA", "RCDATA", 1033).language, 1033);
+  // A replacement takes the language chosen, or the first, and leaves the other as it was.
+  const Bytes text = Text(3);
+  for (const std::optional<uint16_t> language : {std::optional<uint16_t>{}, {1033}}) {
+    const Bytes replaced =
+        lumera::ReplaceResource(languages, text, {.language = language}, {.level = 9});
+    const uint16_t patched = language.value_or(1031);
+    const uint16_t other = patched == 1031 ? 1033 : 1031;
+    EXPECT_EQ(
+        lumera::Decompress(lumera::FindResource(replaced, "IDR_LUMERA", "RCDATA", patched).bytes),
+        text);
+    EXPECT_EQ(lumera::FindResource(replaced, "IDR_LUMERA", "RCDATA", other).bytes,
+              lumera::FindResource(languages, "IDR_LUMERA", "RCDATA", other).bytes);
+  }
 }
 
 TEST(Api, VersionMatchesTheHeader) {
