@@ -1,5 +1,7 @@
 #include "encoder/model_view.h"
 
+#include "platform/exceptions.h"
+
 namespace lumera {
 
 const TDic& TModelView::Root() const {
@@ -34,6 +36,16 @@ TDic& TModelMirror::Codes() {
   return *FModels->FMatchDic;
 }
 
+// The decoder's refusal ends its decoding; the packer's only ends the stream it writes.
+bool TModelMirror::StartRepeat(uint16_t code, uint32_t length) {
+  try {
+    FModels->StartRepeat(code, length);
+  } catch (const Exception&) {
+    return false;
+  }
+  return true;
+}
+
 size_t TModelMirror::RepeatFrom() const {
   return static_cast<size_t>(FModels->FRepeatPos);
 }
@@ -45,6 +57,7 @@ TModelMirror::THistory TModelMirror::History() const {
 void TModelMirror::Restore(const THistory& history) {
   FModels->FHist = history.Bytes;
   FModels->FHistIdx = history.Next;
+  FModels->FRepeatLen = 0;
 }
 
 }  // namespace lumera

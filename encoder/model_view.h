@@ -60,14 +60,14 @@ class TModelMirror {
     FModels->ApplyLiteral(node, byte, escaped);
   }
   bool CanRepeat(uint32_t code, uint32_t length) { return FModels->CanRepeat(code, length); }
-  // Only for a repeat that CanRepeat allows.
-  void StartRepeat(uint16_t code, uint32_t length) { FModels->StartRepeat(code, length); }
+  // False for a copy the decoder refuses, which leaves its length pending.
+  bool StartRepeat(uint16_t code, uint32_t length);
   // Where the started repeat's copy starts in the output.
   size_t RepeatFrom() const;
   void CopyRepeat(std::span<const uint8_t> bytes) { FModels->CopyRepeat(bytes); }
 
   // The output history the context walk reads, which the listener is not told of: saved
-  // with each event and put back when it is taken back.
+  // with each event and put back, with no repeat pending, when it is taken back.
   struct THistory {
     std::array<uint8_t, 4> Bytes{};
     uint8_t Next = 0;

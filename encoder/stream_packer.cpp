@@ -226,11 +226,10 @@ TRefusal TStreamPacker::CodeRepeat(uint8_t code, uint32_t length) {
   if (const TRefusal refusal = Encode(RepeatEvent(code, length)); refusal != TRefusal::None) {
     return refusal;
   }
-  if (!FMirror.CanRepeat(code, length)) {
+  if (!FMirror.StartRepeat(code, length)) {
     FRefused = true;
     return TRefusal::None;
   }
-  FMirror.StartRepeat(code, length);
   // The decoder's copy, without reading each byte back through the output stream.
   FMirror.CopyRepeat(CopiedBytes(length));
   return TRefusal::None;

@@ -39,7 +39,9 @@ class TPositionGuard {
 void TDecompressor::PutByte(uint8_t b) {
   const int64_t offset = FDest->Size();
   TBytePositions& ring = FPositions[b];
-  if (FChanges) FChanges->Ring(b, ring);
+  if (FChanges) [[unlikely]] {
+    FChanges->Ring(b, ring);
+  }
   ring.Pos[ring.Next] = static_cast<uint32_t>(offset);
   ring.Next = (ring.Next + 1) & 255;
   // A lost byte would make the output silently differ from what the trace shows.
