@@ -4,7 +4,7 @@
 
 namespace lumera {
 
-void ParseGreedily(TInput input, TStreamPacker& packer, TBudgetPrices budget) {
+TRefused ParseGreedily(TInput input, TStreamPacker& packer, TBudgetPrices budget) {
   TRepeatSources sources(input);
   double literalBits = 8.0;
   size_t pos = 0;
@@ -14,22 +14,17 @@ void ParseGreedily(TInput input, TStreamPacker& packer, TBudgetPrices budget) {
       continue;
     }
     const TMatch repeat = sources.FindLongest(pos, packer.Models().Rings(), pos);
-    try {
-      if (repeat.Length > 1 &&
-          packer.RepeatCost(repeat.Code, repeat.Length) + budget.Repeat() <
-              repeat.Length * literalBits +
-                  FullTablePrice(packer.Models().ContextAt(input, pos).FTotal)) {
-        if (!TryEscapeLength(packer, input, pos, {repeat.Code, repeat.Length})) {
-          packer.Repeat(repeat.Code, repeat.Length);
-        }
-      } else {
-        literalBits = 0.9 * literalBits + 0.1 * packer.Literal(input[pos]);
-      }
-    } catch (const ETooLarge&) {
-      CodeAnyChoice(input, packer);
-    }
+    const bool repeats =
+        repeat.Length > 1 && packer.RepeatCost(repeat.Code, repeat.Length) + budget.Repeat() <
+                                 repeat.Length * literalBits +
+                                     FullTablePrice(packer.Models().ContextAt(input, pos).FTotal);
+    const TParseStep step = repeats ? TParseStep{repeat.Code, repeat.Length} : TParseStep{};
+    const TCodedStep coded = CodeStep(input, packer, step);
+    if (coded.Refused) return coded.Refused;
+    if (step.IsLiteral() && coded.AsPlanned) literalBits = 0.9 * literalBits + 0.1 * coded.Bits;
     pos = packer.OutputSize();
   }
+  return {};
 }
 
 }  // namespace lumera

@@ -5,12 +5,14 @@
 #pragma once
 
 #include "encoder/budget_prices.h"
+#include "encoder/refusal_reason.h"
 #include "encoder/repeat_sources.h"
 #include "encoder/stream_packer.h"
 
 namespace lumera {
 
-// Codes the whole input; the caller adds the end marker.
-void ParseGreedily(TInput input, TStreamPacker& packer, TBudgetPrices budget);
+// Codes the whole input; the caller adds the end marker. Returns the refusal that no way
+// was found around, if any.
+TRefused ParseGreedily(TInput input, TStreamPacker& packer, TBudgetPrices budget);
 
 }  // namespace lumera

@@ -1,6 +1,7 @@
 #include "encoder/pack.h"
 
 #include <string>
+#include <utility>
 
 #include "encoder/budget_prices.h"
 #include "encoder/greedy_parse.h"
@@ -13,16 +14,14 @@ namespace lumera {
 
 namespace {
 
-std::vector<uint8_t> PackPriced(TInput input, int level, TBudgetPrices budget) {
+TPriced PackPriced(TInput input, int level, TBudgetPrices budget) {
   TStreamPacker packer(input);
   packer.SetUndoLimit(kMostTakenBack);
-  if (level == kFastestLevel) {
-    ParseGreedily(input, packer, budget);
-  } else {
-    TWeighedParser(input, packer, budget).Run();
-  }
-  EndWithBackUp(input, packer);
-  return packer.Finish();
+  TRefused refused = level == kFastestLevel ? ParseGreedily(input, packer, budget)
+                                            : TWeighedParser(input, packer, budget).Run();
+  if (!refused) refused = CodeStep(input, packer, TParseStep::End()).Refused;
+  if (refused) return {{}, refused};
+  return {packer.Finish(), {}};
 }
 
 }  // namespace
@@ -31,12 +30,15 @@ std::vector<uint8_t> Pack(TInput input, int level) {
   if (level < kFastestLevel || level > kSmallestLevel) {
     throw Exception("The packing level must be 1 to 9, not " + std::to_string(level) + ".");
   }
-  try {
-    return PackPriced(input, level, {});
-  } catch (const ETooLarge& free) {
-    return PackAtLowestPrice([&](TBudgetPrices budget) { return PackPriced(input, level, budget); },
-                             free);
+  TPriced packed = PackPriced(input, level, {});
+  if (packed.Refused) {
+    packed = PackAtLowestPrice(
+        [&](TBudgetPrices budget) { return PackPriced(input, level, budget); }, packed.Refused);
   }
+  if (packed.Refused) {
+    throw ETooLarge(RefusalText(packed.Refused.Reason), packed.Refused.InputOffset);
+  }
+  return std::move(packed.Stream);
 }
 
 }  // namespace lumera

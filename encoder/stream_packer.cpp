@@ -164,9 +164,11 @@ double TStreamPacker::Literal(uint8_t byte) {
   return bits;
 }
 
-bool TStreamPacker::TryLiteral(uint8_t byte) {
-  double bits = 0;
-  return CodeLiteral(byte, std::nullopt, 0, bits) == TRefusal::None;
+TRefusal TStreamPacker::TryLiteral(uint8_t byte, double* bits) {
+  double cost = 0;
+  const TRefusal refusal = CodeLiteral(byte, std::nullopt, 0, cost);
+  if (bits != nullptr) *bits = cost;
+  return refusal;
 }
 
 TRefusal TStreamPacker::CodeLiteral(uint8_t byte, std::optional<bool> escaped, uint16_t copy,
@@ -217,8 +219,8 @@ void TStreamPacker::Repeat(uint8_t code, uint32_t length) {
   Raise(CodeRepeat(code, length));
 }
 
-bool TStreamPacker::TryRepeat(uint8_t code, uint32_t length) {
-  return CodeRepeat(code, length) == TRefusal::None;
+TRefusal TStreamPacker::TryRepeat(uint8_t code, uint32_t length) {
+  return CodeRepeat(code, length);
 }
 
 TRefusal TStreamPacker::CodeRepeat(uint8_t code, uint32_t length) {
@@ -240,9 +242,9 @@ void TStreamPacker::EndMarker() {
   Raise(Encode(EndEvent()));
 }
 
-bool TStreamPacker::TryEnd() {
+TRefusal TStreamPacker::TryEnd() {
   RequireUsable();
-  return Encode(EndEvent()) == TRefusal::None;
+  return Encode(EndEvent());
 }
 
 TRefusal TStreamPacker::ChoiceRefusal(const TEventChoice& choice) {
