@@ -4,18 +4,6 @@
 
 namespace lumera {
 
-const TDic& TModelView::Root() const {
-  return *FModels->FDictionary->FRoot;
-}
-
-const TDic& TModelView::Codes() const {
-  return *FModels->FMatchDic;
-}
-
-const TRings& TModelView::Rings() const {
-  return FModels->FPositions;
-}
-
 const TDic& TModelView::ContextAt(std::span<const uint8_t> text, size_t pos) const {
   const size_t from = pos >= 4 ? pos - 4 : 0;
   return FModels->ContextOf(text.subspan(from, pos - from));
