@@ -13,18 +13,15 @@ float FullTablePrice(uint32_t total) {
          static_cast<float>(0x10000 - total);
 }
 
-std::vector<uint8_t> PackAtLowestPrice(
-    const std::function<std::vector<uint8_t>(TBudgetPrices)>& pack, const ETooLarge& free) {
-  ETooLarge furthest = free;
+TPriced PackAtLowestPrice(const std::function<TPriced(TBudgetPrices)>& pack, TRefused free) {
+  TRefused furthest = free;
   int fruitless = 0;
   for (float unit = TBudgetPrices::kFirstUnitPrice; unit <= TBudgetPrices::kHighestUnitPrice;
        unit *= TBudgetPrices::kPriceStep) {
-    std::vector<uint8_t> carried;
-    try {
-      carried = pack({unit});
-    } catch (const ETooLarge& refused) {
-      if (refused.InputOffset() > furthest.InputOffset()) {
-        furthest = refused;
+    TPriced carried = pack({unit});
+    if (carried.Refused) {
+      if (carried.Refused.InputOffset > furthest.InputOffset) {
+        furthest = carried.Refused;
         fruitless = 0;
       } else if (++fruitless == TBudgetPrices::kFruitlessPrices) {
         break;
@@ -32,13 +29,10 @@ std::vector<uint8_t> PackAtLowestPrice(
       continue;
     }
     if (unit == TBudgetPrices::kFirstUnitPrice) return carried;
-    try {
-      return pack({unit / std::sqrt(TBudgetPrices::kPriceStep)});
-    } catch (const ETooLarge&) {
-      return carried;
-    }
+    TPriced halfway = pack({unit / std::sqrt(TBudgetPrices::kPriceStep)});
+    return halfway.Refused ? carried : halfway;
   }
-  throw furthest;
+  return {{}, furthest};
 }
 
 }  // namespace lumera

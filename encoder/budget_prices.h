@@ -19,7 +19,7 @@
 #include <functional>
 #include <vector>
 
-#include "encoder/stream_packer.h"
+#include "encoder/refusal_reason.h"
 
 namespace lumera {
 
@@ -51,13 +51,17 @@ inline constexpr uint32_t kFullTableOnset = 0xC000;
 inline constexpr float kFullTableBits = 8;
 float FullTablePrice(uint32_t total);
 
+// A stream packed at a price, or the refusal that stopped it.
+struct TPriced {
+  std::vector<uint8_t> Stream;
+  TRefused Refused;
+};
+
 // After the free parse was refused with free: packs at the first price, then at each price
 // kPriceStep times higher until the input is carried, and then tries the price halfway
 // between (on a log scale) that one and the last refused one too. Gives up when
 // kFruitlessPrices prices in a row get no further into the input than the furthest parse
-// so far, and raises that parse's refusal. pack packs at a price, raising ETooLarge when
-// the input is refused.
-std::vector<uint8_t> PackAtLowestPrice(
-    const std::function<std::vector<uint8_t>(TBudgetPrices)>& pack, const ETooLarge& free);
+// so far, and returns that parse's refusal. pack packs at a price.
+TPriced PackAtLowestPrice(const std::function<TPriced(TBudgetPrices)>& pack, TRefused free);
 
 }  // namespace lumera

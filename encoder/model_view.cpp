@@ -1,18 +1,8 @@
 #include "encoder/model_view.h"
 
+#include "platform/exceptions.h"
+
 namespace lumera {
-
-const TDic& TModelView::Root() const {
-  return *FModels->FDictionary->FRoot;
-}
-
-const TDic& TModelView::Codes() const {
-  return *FModels->FMatchDic;
-}
-
-const TRings& TModelView::Rings() const {
-  return FModels->FPositions;
-}
 
 const TDic& TModelView::ContextAt(std::span<const uint8_t> text, size_t pos) const {
   const size_t from = pos >= 4 ? pos - 4 : 0;
@@ -34,6 +24,16 @@ TDic& TModelMirror::Codes() {
   return *FModels->FMatchDic;
 }
 
+// The decoder's refusal ends its decoding; the packer's only ends the stream it writes.
+bool TModelMirror::StartRepeat(uint16_t code, uint32_t length) {
+  try {
+    FModels->StartRepeat(code, length);
+  } catch (const Exception&) {
+    return false;
+  }
+  return true;
+}
+
 size_t TModelMirror::RepeatFrom() const {
   return static_cast<size_t>(FModels->FRepeatPos);
 }
@@ -45,6 +45,7 @@ TModelMirror::THistory TModelMirror::History() const {
 void TModelMirror::Restore(const THistory& history) {
   FModels->FHist = history.Bytes;
   FModels->FHistIdx = history.Next;
+  FModels->FRepeatLen = 0;
 }
 
 }  // namespace lumera

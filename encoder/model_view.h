@@ -1,8 +1,9 @@
 // The encoder's seam with the decoder object: the one unit of encoder/ that reads or sets
-// the decoder's fields. A parse prices its choices through TModelView, a read-only view of
-// the models as they stand: the tables, the context a history reaches and the rings of
-// repeat sources. The stream packer keeps its mirror of the models in a TModelMirror, a
-// silent decoder object that every model change goes through, by the engine's own update.
+// the decoder's fields (the parses' reads inline, for their speed). A parse prices its choices
+// through TModelView, a read-only view of the models as they stand: the tables, the context a
+// history reaches and the rings of repeat sources. The stream packer keeps its mirror of the models
+// in a TModelMirror, a silent decoder object that every model change goes through, by the engine's
+// own update.
 #pragma once
 
 #include <array>
@@ -25,12 +26,12 @@ class TModelView {
   explicit TModelView(const TDecompressor& models) : FModels(&models) {}
 
   // The root of the context tree, which holds every byte value.
-  const TDic& Root() const;
+  const TDic& Root() const { return *FModels->FDictionary->FRoot; }
   // The match table: offset codes, with the end marker as its escape.
-  const TDic& Codes() const;
+  const TDic& Codes() const { return *FModels->FMatchDic; }
   // The table that a repeat's length with this offset code is coded in.
   const TDic& Lengths(uint16_t code) const { return FModels->LengthTable(code); }
-  const TRings& Rings() const;
+  const TRings& Rings() const { return FModels->FPositions; }
   // The table the decoder's walk would reach once text[0..pos) were output, with the
   // tree as it stands now.
   const TDic& ContextAt(std::span<const uint8_t> text, size_t pos) const;
@@ -60,14 +61,14 @@ class TModelMirror {
     FModels->ApplyLiteral(node, byte, escaped);
   }
   bool CanRepeat(uint32_t code, uint32_t length) { return FModels->CanRepeat(code, length); }
-  // Only for a repeat that CanRepeat allows.
-  void StartRepeat(uint16_t code, uint32_t length) { FModels->StartRepeat(code, length); }
+  // False for a copy the decoder refuses, which leaves its length pending.
+  bool StartRepeat(uint16_t code, uint32_t length);
   // Where the started repeat's copy starts in the output.
   size_t RepeatFrom() const;
   void CopyRepeat(std::span<const uint8_t> bytes) { FModels->CopyRepeat(bytes); }
 
   // The output history the context walk reads, which the listener is not told of: saved
-  // with each event and put back when it is taken back.
+  // with each event and put back, with no repeat pending, when it is taken back.
   struct THistory {
     std::array<uint8_t, 4> Bytes{};
     uint8_t Next = 0;

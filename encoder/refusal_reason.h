@@ -27,4 +27,13 @@ enum class TRefusal : uint8_t {
 // The reason in words, as the user reads it after "cannot be coded: ".
 const char* RefusalText(TRefusal refusal);
 
+// A refusal that no way around was found for, and the offset of the input byte whose
+// event it refused; a Reason of None when there was none.
+struct TRefused {
+  TRefusal Reason = TRefusal::None;
+  uint64_t InputOffset = 0;
+
+  explicit operator bool() const { return Reason != TRefusal::None; }
+};
+
 }  // namespace lumera

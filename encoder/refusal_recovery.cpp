@@ -1,8 +1,10 @@
 #include "encoder/refusal_recovery.h"
 
 #include <algorithm>
+#include <functional>
 #include <stdexcept>
 #include <utility>
+#include <vector>
 
 #include "encoder/coding_cost.h"
 
@@ -21,83 +23,31 @@ constexpr size_t kSearchEvents = 4 * kMostTakenBack * kLongestRepeat;
 // How many of the longest and of the shortest lengths of each copy a search prices.
 constexpr uint32_t kLengthsTried = 3;
 
-// Recodes the bytes up to a target in every way, cheapest first, until the pending event
-// fits or the ways allowed are used up; what it coded without success it takes back.
-class TTailSearch {
- public:
-  TTailSearch(TInput input, TStreamPacker& packer, const std::function<bool()>& code, size_t target)
-      : FInput(input), FPacker(packer), FCode(code), FTarget(target) {}
-
-  bool Run(int ways) {
-    FWaysLeft = ways;
-    return Search();
-  }
-
- private:
-  bool Search() {
-    const size_t pos = FPacker.OutputSize();
-    if (pos == FTarget) return FCode();
-    // Every step must stay undoable.
-    if (FPacker.Undoable() >= FPacker.UndoLimit()) return false;
-    const std::vector<TParseStep> steps = ChoicesByPrice(FInput, FTarget - pos, FPacker);
-    for (size_t i = 0; i < std::min(steps.size(), kChoicesPerStep); ++i) {
-      const TParseStep& step = steps[i];
-      if (FWaysLeft-- <= 0) return false;
-      if (!TryStep(FPacker, FInput, pos, step)) continue;
-      if (Search()) return true;
-      FPacker.TakeBack();
-    }
-    return false;
-  }
-
-  TInput FInput;
-  TStreamPacker& FPacker;
-  const std::function<bool()>& FCode;
-  size_t FTarget;
-  int FWaysLeft = 0;
-};
-
-// Runs code; when it raises ETooLarge, backs up until attempt, which codes the same and
-// returns false where code raises, succeeds, and raises that first refusal again when no
-// way was found.
-void WithBackUp(TInput input, TStreamPacker& packer, const std::function<void()>& code,
-                const std::function<bool()>& attempt) {
-  try {
-    code();
-  } catch (const ETooLarge&) {
-    if (!CodeWithBackUp(input, packer, attempt)) throw;
-  }
-}
-
-// CodeCheapestChoice, returning false where it raises.
-bool TryCheapestChoice(TInput input, TStreamPacker& packer) {
-  const size_t pos = packer.OutputSize();
-  for (const TParseStep& step : ChoicesByPrice(input, kLongestRepeat, packer)) {
-    if (TryStep(packer, input, pos, step)) return true;
-  }
-  return false;
-}
-
-}  // namespace
-
-bool TryEscapeLength(TStreamPacker& packer, TInput input, size_t pos, TParseStep step) {
-  if (step.IsLiteral() || step.Length != kLongestRepeat) return false;
-  const auto code = static_cast<uint8_t>(step.Code);
-  return ReachesEscapeLength(input, pos, packer.Models().Rings(), code) &&
-         packer.TryRepeat(code, kEscapeLength);
-}
-
-bool TryStep(TStreamPacker& packer, TInput input, size_t pos, TParseStep step) {
-  const bool coded = step.IsLiteral()
-                         ? packer.TryLiteral(input[pos])
-                         : packer.TryRepeat(static_cast<uint8_t>(step.Code), step.Length);
-  if (!coded) return false;
-  if (packer.OutputSize() != pos + step.Length) {
+// Codes one step at pos, the packer's output size; its refusal when the format cannot
+// carry it, with nothing coded. No stretching: the searches below try every length anyway.
+TRefusal TryStep(TStreamPacker& packer, TInput input, size_t pos, TParseStep step,
+                 double* bits = nullptr) {
+  if (step.IsEnd()) return packer.TryEnd();
+  const TRefusal refusal = step.IsLiteral()
+                               ? packer.TryLiteral(input[pos], bits)
+                               : packer.TryRepeat(static_cast<uint8_t>(step.Code), step.Length);
+  if (refusal == TRefusal::None && packer.OutputSize() != pos + step.Length) {
     throw std::logic_error("the parse chose a copy that the decoder refuses");
   }
-  return true;
+  return refusal;
 }
 
+// A repeat of kLongestRepeat bytes coded as one of kEscapeLength bytes, when its copy goes
+// on that far and the format carries it; false, with nothing coded, otherwise.
+bool StretchToEscapeLength(TStreamPacker& packer, TInput input, size_t pos, TParseStep step) {
+  if (step.IsLiteral() || step.IsEnd() || step.Length != kLongestRepeat) return false;
+  const auto code = static_cast<uint8_t>(step.Code);
+  return ReachesEscapeLength(input, pos, packer.Models().Rings(), code) &&
+         packer.TryRepeat(code, kEscapeLength) == TRefusal::None;
+}
+
+// Every literal or repeat at the packer's position that ends at most limit bytes later,
+// cheapest first by the models as they stand; the literal is always among them.
 std::vector<TParseStep> ChoicesByPrice(TInput input, size_t limit, TStreamPacker& packer) {
   const size_t pos = packer.OutputSize();
   std::vector<std::pair<double, TParseStep>> priced;
@@ -132,20 +82,92 @@ std::vector<TParseStep> ChoicesByPrice(TInput input, size_t limit, TStreamPacker
   return steps;
 }
 
-void CodeCheapestChoice(TInput input, TStreamPacker& packer) {
-  // When nothing fits, the literal says why.
-  if (!TryCheapestChoice(input, packer)) packer.Literal(input[packer.OutputSize()]);
+// Codes input at the packer's position with the cheapest choice the format can carry
+// there; when none can be coded, the literal's refusal, with nothing coded.
+TRefusal CodeCheapestChoice(TInput input, TStreamPacker& packer) {
+  const size_t pos = packer.OutputSize();
+  TRefusal literal = TRefusal::None;
+  for (const TParseStep& step : ChoicesByPrice(input, kLongestRepeat, packer)) {
+    const TRefusal refusal = TryStep(packer, input, pos, step);
+    if (refusal == TRefusal::None) return refusal;
+    if (step.IsLiteral()) literal = refusal;
+  }
+  return literal;
 }
 
-void CodeAnyChoice(TInput input, TStreamPacker& packer) {
-  WithBackUp(
-      input, packer, [&] { CodeCheapestChoice(input, packer); },
-      [&] { return TryCheapestChoice(input, packer); });
+// Codes the pending event, which code codes, returning its refusal with nothing coded,
+// when it is refused at the packer's position. Recodes the bytes up to there in every
+// way, cheapest first, until the event fits or the ways allowed are used up; what it
+// coded without success it takes back.
+class TTailSearch {
+ public:
+  TTailSearch(TInput input, TStreamPacker& packer, const std::function<TRefusal()>& code)
+      : FInput(input), FPacker(packer), FCode(code), FTarget(packer.OutputSize()) {}
+
+  bool Run(int ways) {
+    FWaysLeft = ways;
+    return Search();
+  }
+
+ private:
+  bool Search() {
+    const size_t pos = FPacker.OutputSize();
+    if (pos == FTarget) return FCode() == TRefusal::None;
+    // Every step must stay undoable.
+    if (FPacker.Undoable() >= FPacker.UndoLimit()) return false;
+    const std::vector<TParseStep> steps = ChoicesByPrice(FInput, FTarget - pos, FPacker);
+    for (size_t i = 0; i < std::min(steps.size(), kChoicesPerStep); ++i) {
+      const TParseStep& step = steps[i];
+      if (FWaysLeft-- <= 0) return false;
+      if (TryStep(FPacker, FInput, pos, step) != TRefusal::None) continue;
+      if (Search()) return true;
+      FPacker.TakeBack();
+    }
+    return false;
+  }
+
+  TInput FInput;
+  TStreamPacker& FPacker;
+  const std::function<TRefusal()>& FCode;
+  size_t FTarget;
+  int FWaysLeft = 0;
+};
+
+// After code was refused at the packer's position: takes back events and recodes the
+// bytes of input they covered until code is coded. False, with the packer in an
+// unspecified state, when no way was found.
+bool BackUpUntilCoded(TInput input, TStreamPacker& packer, const std::function<TRefusal()>& code) {
+  TTailSearch search(input, packer, code);
+  // Room to code the taken-back bytes in many more events than they took.
+  const size_t limit = packer.UndoLimit();
+  packer.SetUndoLimit(limit + kSearchEvents);
+  for (size_t back = 1; back <= kMostTakenBack && packer.Undoable() > 0; ++back) {
+    packer.TakeBack();
+    if (search.Run(kWaysPerEventBack * static_cast<int>(back))) {
+      packer.SetUndoLimit(limit);
+      return true;
+    }
+  }
+  return false;
 }
 
-void EndWithBackUp(TInput input, TStreamPacker& packer) {
-  WithBackUp(
-      input, packer, [&packer] { packer.EndMarker(); }, [&packer] { return packer.TryEnd(); });
+}  // namespace
+
+TCodedStep CodeStep(TInput input, TStreamPacker& packer, TParseStep step) {
+  const size_t pos = packer.OutputSize();
+  TCodedStep coded;
+  if (StretchToEscapeLength(packer, input, pos, step)) return coded;
+  TRefusal refusal = TryStep(packer, input, pos, step, &coded.Bits);
+  if (refusal == TRefusal::None) return coded;
+  coded.AsPlanned = false;
+  std::function<TRefusal()> code = [&packer] { return packer.TryEnd(); };
+  if (!step.IsEnd()) {
+    refusal = CodeCheapestChoice(input, packer);
+    if (refusal == TRefusal::None) return coded;
+    code = [&] { return CodeCheapestChoice(input, packer); };
+  }
+  if (!BackUpUntilCoded(input, packer, code)) coded.Refused = {refusal, pos};
+  return coded;
 }
 
 bool RootEscapeShort(const TStreamPacker& packer) {
@@ -157,23 +179,7 @@ bool WidenRootEscape(TInput input, TStreamPacker& packer) {
   if (!RootEscapeShort(packer)) return false;
   const size_t pos = packer.OutputSize();
   for (const TParseStep& step : ChoicesByPrice(input, kLongestRepeat, packer)) {
-    if (!step.IsLiteral() && TryStep(packer, input, pos, step)) return true;
-  }
-  return false;
-}
-
-bool CodeWithBackUp(TInput input, TStreamPacker& packer, const std::function<bool()>& code) {
-  if (code()) return true;
-  TTailSearch search(input, packer, code, packer.OutputSize());
-  // Room to code the taken-back bytes in many more events than they took.
-  const size_t limit = packer.UndoLimit();
-  packer.SetUndoLimit(limit + kSearchEvents);
-  for (size_t back = 1; back <= kMostTakenBack && packer.Undoable() > 0; ++back) {
-    packer.TakeBack();
-    if (search.Run(kWaysPerEventBack * static_cast<int>(back))) {
-      packer.SetUndoLimit(limit);
-      return true;
-    }
+    if (!step.IsLiteral() && TryStep(packer, input, pos, step) == TRefusal::None) return true;
   }
   return false;
 }

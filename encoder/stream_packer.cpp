@@ -164,9 +164,11 @@ double TStreamPacker::Literal(uint8_t byte) {
   return bits;
 }
 
-bool TStreamPacker::TryLiteral(uint8_t byte) {
-  double bits = 0;
-  return CodeLiteral(byte, std::nullopt, 0, bits) == TRefusal::None;
+TRefusal TStreamPacker::TryLiteral(uint8_t byte, double* bits) {
+  double cost = 0;
+  const TRefusal refusal = CodeLiteral(byte, std::nullopt, 0, cost);
+  if (bits != nullptr) *bits = cost;
+  return refusal;
 }
 
 TRefusal TStreamPacker::CodeLiteral(uint8_t byte, std::optional<bool> escaped, uint16_t copy,
@@ -217,8 +219,8 @@ void TStreamPacker::Repeat(uint8_t code, uint32_t length) {
   Raise(CodeRepeat(code, length));
 }
 
-bool TStreamPacker::TryRepeat(uint8_t code, uint32_t length) {
-  return CodeRepeat(code, length) == TRefusal::None;
+TRefusal TStreamPacker::TryRepeat(uint8_t code, uint32_t length) {
+  return CodeRepeat(code, length);
 }
 
 TRefusal TStreamPacker::CodeRepeat(uint8_t code, uint32_t length) {
@@ -226,11 +228,10 @@ TRefusal TStreamPacker::CodeRepeat(uint8_t code, uint32_t length) {
   if (const TRefusal refusal = Encode(RepeatEvent(code, length)); refusal != TRefusal::None) {
     return refusal;
   }
-  if (!FMirror.CanRepeat(code, length)) {
+  if (!FMirror.StartRepeat(code, length)) {
     FRefused = true;
     return TRefusal::None;
   }
-  FMirror.StartRepeat(code, length);
   // The decoder's copy, without reading each byte back through the output stream.
   FMirror.CopyRepeat(CopiedBytes(length));
   return TRefusal::None;
@@ -241,9 +242,9 @@ void TStreamPacker::EndMarker() {
   Raise(Encode(EndEvent()));
 }
 
-bool TStreamPacker::TryEnd() {
+TRefusal TStreamPacker::TryEnd() {
   RequireUsable();
-  return Encode(EndEvent()) == TRefusal::None;
+  return Encode(EndEvent());
 }
 
 TRefusal TStreamPacker::ChoiceRefusal(const TEventChoice& choice) {

@@ -92,11 +92,11 @@ class TStreamPacker {
   // Finish may follow.
   void Repeat(uint8_t code, uint32_t length);
   void EndMarker();
-  // The same, but false instead of ETooLarge: for searches that try many ways, where
-  // most are refused.
-  bool TryLiteral(uint8_t byte);
-  bool TryRepeat(uint8_t code, uint32_t length);
-  bool TryEnd();
+  // The same, but the refusal instead of ETooLarge: for the parses, which find their way
+  // around it. bits, when given, is what a coded literal cost.
+  TRefusal TryLiteral(uint8_t byte, double* bits = nullptr);
+  TRefusal TryRepeat(uint8_t code, uint32_t length);
+  TRefusal TryEnd();
   // Any event exactly as chosen, an escaped literal even where its context holds the
   // byte: codes it, or says why it cannot be coded, with nothing coded. Never raises for
   // a choice the format or the decoder refuses.

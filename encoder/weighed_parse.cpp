@@ -16,9 +16,9 @@ TWeighedParser::TWeighedParser(TInput input, TStreamPacker& packer, TBudgetPrice
       FSources(input),
       FReach(kWindow + kLongestRepeat + 1) {}
 
-void TWeighedParser::Run() {
+TRefused TWeighedParser::Run() {
   size_t pos = 0;
-  while (pos < FInput.size()) {
+  while (pos < FInput.size() && !FRefused) {
     if (WidenRootEscape(FInput, FPacker)) {
       pos = FPacker.OutputSize();
       continue;
@@ -26,6 +26,7 @@ void TWeighedParser::Run() {
     double bits = 0;
     pos = Commit(pos, PlanWindow(pos, bits));
   }
+  return FRefused;
 }
 
 // One scan of the context table finds both the byte and the escape; the root's costs
@@ -155,10 +156,11 @@ size_t TWeighedParser::Commit(size_t pos, const std::vector<TParseStep>& steps) 
   const size_t start = pos;
   for (const TParseStep& step : steps) {
     if (pos - start >= Committed(start)) break;
-    // The rest of the plan is for bytes that the longer repeat covers.
-    if (TryEscapeLength(FPacker, FInput, pos, step)) return FPacker.OutputSize();
-    if (!TryStep(FPacker, FInput, pos, step)) {
-      CodeAnyChoice(FInput, FPacker);
+    const TCodedStep coded = CodeStep(FInput, FPacker, step);
+    FRefused = coded.Refused;
+    // Coded another way, or stretched: the rest of the plan is for bytes coded already
+    // or to be coded otherwise.
+    if (!coded.AsPlanned || FPacker.OutputSize() != pos + step.Length) {
       return FPacker.OutputSize();
     }
     pos += step.Length;

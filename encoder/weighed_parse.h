@@ -37,8 +37,9 @@ class TWeighedParser {
 
   TWeighedParser(TInput input, TStreamPacker& packer, TBudgetPrices budget = {});
 
-  // Codes the whole input; the caller adds the end marker.
-  void Run();
+  // Codes the whole input; the caller adds the end marker. Returns the refusal that no
+  // way was found around, if any.
+  TRefused Run();
 
   // The cheapest way, by the models as they stand now, of coding the bytes from pos to
   // the end of one window, and what that way costs in bits.
@@ -69,8 +70,9 @@ class TWeighedParser {
   // Prices every step out of position offset of the window; returns how far its longest
   // repeat reaches.
   uint32_t ExpandFrom(size_t start, size_t offset);
-  // Codes the steps that start within Committed(pos) of pos, until one cannot be coded;
-  // returns the position reached.
+  // Codes the steps that start within Committed(pos) of pos, until one is not coded as
+  // planned; returns the position reached. A refusal no way was found around is kept in
+  // FRefused.
   size_t Commit(size_t pos, const std::vector<TParseStep>& steps);
   // How much of a plan made at pos is coded.
   static size_t Committed(size_t pos);
@@ -88,6 +90,7 @@ class TWeighedParser {
   TCostArray FMatchCosts;
   TCostArray FLengthCosts;
   TCostArray FLength0Costs;
+  TRefused FRefused;
 };
 
 }  // namespace lumera

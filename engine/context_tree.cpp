@@ -64,7 +64,9 @@ const TDic& TDecompressor::ContextOf(std::span<const uint8_t> recent) const {
 void TDecompressor::CountHit(uint8_t symbol, TDic& node) {
   if (FDictionary->FItems.size() <= FDictionary->FCount || FOrder == kDeepest) return;
   TDicSlot& slot = node.FSlots[symbol >> FShift[FOrder]];
-  if (FChanges) FChanges->Slot(slot);
+  if (FChanges) [[unlikely]] {
+    FChanges->Slot(slot);
+  }
   slot = TDicSlot::Make(static_cast<uint16_t>(slot.Hits() + 1), slot.Child());
   if (slot.Hits() >= FThreshold[FOrder]) SpawnContext();
 }
@@ -82,7 +84,9 @@ void TDecompressor::SpawnContext() {
   child->CopyFrequent(parent, kSeedWeight);
   FDictionary->FItems[index] = std::move(child);
   ++FDictionary->FCount;
-  if (FChanges) FChanges->Spawned(parent.FSlots[slot], *FDictionary);
+  if (FChanges) [[unlikely]] {
+    FChanges->Spawned(parent.FSlots[slot], *FDictionary);
+  }
 }
 
 }  // namespace lumera

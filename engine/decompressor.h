@@ -98,7 +98,12 @@ class TDecompressor {
   // with StartRepeat and CopyRepeat.
   void ReportChangesTo(TModelChanges* listener) { FChanges = listener; }
   // Counts a hit on the entry at index of table; true when the table is now overloaded.
-  bool CountEntry(TDic& table, uint16_t index);
+  bool CountEntry(TDic& table, uint16_t index) {
+    if (FChanges) [[unlikely]] {
+      FChanges->Entries(table, index);
+    }
+    return table.Hit(index);
+  }
   // A literal: a byte that came from the root after the context's escape joins the
   // context's table, then it is output and its hit counted in node.
   void ApplyLiteral(TDic& node, uint8_t byte, bool escaped);

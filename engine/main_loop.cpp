@@ -71,7 +71,9 @@ void TDecompressor::DecodeLiteral() {
 
 void TDecompressor::ApplyLiteral(TDic& node, uint8_t byte, bool escaped) {
   if (escaped) {
-    if (FChanges) FChanges->Entries(node, -1);
+    if (FChanges) [[unlikely]] {
+      FChanges->Entries(node, -1);
+    }
     node.AddSymbol(1, byte);
   }
   PutByte(byte);

@@ -36,10 +36,13 @@ class TPositionGuard {
 
 }  // namespace
 
+// The listener is told first, while little else is live.
 void TDecompressor::PutByte(uint8_t b) {
+  if (FChanges) [[unlikely]] {
+    FChanges->Ring(b, FPositions[b]);
+  }
   const int64_t offset = FDest->Size();
   TBytePositions& ring = FPositions[b];
-  if (FChanges) FChanges->Ring(b, ring);
   ring.Pos[ring.Next] = static_cast<uint32_t>(offset);
   ring.Next = (ring.Next + 1) & 255;
   // A lost byte would make the output silently differ from what the trace shows.

@@ -32,11 +32,6 @@ uint32_t TDecompressor::DecodeSymbol(TDic& model, TTableRole role) {
   return entry.Word;
 }
 
-bool TDecompressor::CountEntry(TDic& table, uint16_t index) {
-  if (FChanges) FChanges->Entries(table, index);
-  return table.Hit(index);
-}
-
 uint8_t TDecompressor::Renormalize(uint32_t first, uint32_t newRange) {
   if (newRange == 0) throw Exception("Divisor has been calculated as 0.");
   const int highestBit = std::bit_width(newRange) - 1;

@@ -9,7 +9,8 @@ namespace lumera {
 namespace {
 
 // The search for the lowest price, against a stand-in for packing: a price at or above
-// Carries carries the input, and a refused price stops at the offset Reach gives it.
+// Carries carries the input, and a refused price stops at the offset Reach gives it. No
+// exception travels: the refusals come back as values.
 TEST(BudgetPrices, TheSearchTriesRisingPricesThenHalfwayBack) {
   struct TCase {
     const char* Name;
@@ -36,21 +37,25 @@ TEST(BudgetPrices, TheSearchTriesRisingPricesThenHalfwayBack) {
     auto pack = [&](TBudgetPrices budget) {
       tried.push_back(budget.Unit);
       if (c.Carries > 0 && budget.Unit >= c.Carries) {
-        return std::vector<uint8_t>{static_cast<uint8_t>(budget.Unit)};
+        return TPriced{{static_cast<uint8_t>(budget.Unit)}, {}};
       }
       uint64_t reach = 100;
       for (const auto& [price, offset] : c.Reach) {
         if (price == budget.Unit) reach = offset;
       }
-      throw ETooLarge("refused at " + std::to_string(budget.Unit), reach);
+      return TPriced{{}, {TRefusal::EntryNoShare, reach}};
     };
-    const ETooLarge free("refused free", 100);
-    try {
-      const std::vector<uint8_t> stream = PackAtLowestPrice(pack, free);
-      EXPECT_EQ(stream, std::vector<uint8_t>{static_cast<uint8_t>(c.Result)}) << c.Name;
-    } catch (const ETooLarge& e) {
-      EXPECT_EQ(c.Result, 0) << c.Name;
-      EXPECT_EQ(e.InputOffset(), c.Refused) << c.Name;
+    const TPriced priced = PackAtLowestPrice(pack, {TRefusal::RootTotalFull, 100});
+    if (c.Result == 0) {
+      EXPECT_TRUE(priced.Stream.empty()) << c.Name;
+      EXPECT_EQ(priced.Refused.InputOffset, c.Refused) << c.Name;
+      // The furthest refusal comes back: the free one when no price got further.
+      EXPECT_EQ(priced.Refused.Reason,
+                c.Refused == 100 ? TRefusal::RootTotalFull : TRefusal::EntryNoShare)
+          << c.Name;
+    } else {
+      EXPECT_FALSE(priced.Refused) << c.Name;
+      EXPECT_EQ(priced.Stream, std::vector<uint8_t>{static_cast<uint8_t>(c.Result)}) << c.Name;
     }
     EXPECT_EQ(tried, c.Tried) << c.Name;
   }

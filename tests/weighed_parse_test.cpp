@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -146,7 +147,7 @@ TEST(WeighedParse, APriceOnTheBudgetsCodesFewerRepeats) {
   uint32_t lastTotal = UINT32_MAX;
   for (float unit : {0.0f, 2.0f, 8.0f}) {
     TStreamPacker packer(input);
-    TWeighedParser(input, packer, {unit}).Run();
+    EXPECT_FALSE(TWeighedParser(input, packer, {unit}).Run()) << "at " << unit << " bits a unit";
     packer.EndMarker();
     const uint32_t total = packer.Mirror().FMatchDic->FTotal;
     EXPECT_LT(total, lastTotal) << "at " << unit << " bits a unit";
@@ -244,7 +245,17 @@ TEST(WeighedParse, AnUncodableChoiceGivesWayToTheCheapestThatFits) {
   EXPECT_THROW(packer.Repeat(0, 16), ETooLarge);
   EXPECT_EQ(packer.Output().size(), pos);  // the refused repeat coded nothing
 
-  while (packer.OutputSize() < input.size()) CodeCheapestChoice(input, packer);
+  // Asked for the refused repeat, CodeStep codes the cheapest choice that fits instead.
+  bool first = true;
+  while (packer.OutputSize() < input.size()) {
+    const uint32_t left = static_cast<uint32_t>(input.size() - packer.OutputSize());
+    const TCodedStep coded = CodeStep(input, packer, {0, left});
+    EXPECT_FALSE(coded.Refused);
+    if (first) {
+      EXPECT_FALSE(coded.AsPlanned);
+    }
+    first = false;
+  }
   EXPECT_EQ(packer.Output(), input);
   // The match table's total is past the range too, so the end marker, whose weight stays
   // 1, has no share either: the stream is decoded with a stop after the input's bytes.
@@ -252,6 +263,66 @@ TEST(WeighedParse, AnUncodableChoiceGivesWayToTheCheapestThatFits) {
   TMemoryDecode decode(packer.Finish(), nullptr, input.size());
   decode.Decoder.Decompress();
   EXPECT_EQ(decode.Output.Bytes(), input);
+}
+
+// CodeStep, the one way a parse codes a step, says what it did: coded the step as planned
+// (a repeat of 255 bytes stretched to 65535 when its copy goes on that far), coded the
+// position another way, or found no way at all, with the reason and the input offset.
+TEST(WeighedParse, CodeStepSaysWhatBecameOfTheStep) {
+  Bytes run(100000);
+  for (size_t i = 0; i < run.size(); ++i) run[i] = i % 2 == 0 ? 'a' : 'b';
+  // "ab", then the end marker's table filled until it has no share, and nothing to take
+  // back.
+  auto endless = [](TStreamPacker& packer) {
+    for (int i = 0; i < 40000; ++i) packer.Repeat(0, 2);
+    for (int i = 0; packer.CanEnd(); ++i) packer.Literal(i % 2 == 0 ? 'a' : 'b');
+    packer.SetUndoLimit(0);
+  };
+  struct TCase {
+    const char* Name;
+    size_t InputSize;
+    std::function<void(TStreamPacker&)> Before;  // after "ab"
+    TParseStep Step;
+    bool AsPlanned;
+    size_t Coded;  // output bytes the step added
+    TRefusal Refused;
+  };
+  const TCase cases[] = {
+      {"a literal", run.size(), [](TStreamPacker&) {}, {}, true, 1, TRefusal::None},
+      {"a repeat stretched",
+       run.size(),
+       [](TStreamPacker&) {},
+       {0, 255},
+       true,
+       65535,
+       TRefusal::None},
+      {"a repeat whose copy stops short",
+       400,
+       [](TStreamPacker&) {},
+       {0, 255},
+       true,
+       255,
+       TRefusal::None},
+      {"an end marker without a share", run.size(), endless, TParseStep::End(), false, 0,
+       TRefusal::EndMarkerNoShare},
+  };
+  for (const TCase& c : cases) {
+    const TInput input = TInput(run).first(c.InputSize);
+    TStreamPacker packer;
+    packer.Literal('a');
+    packer.Literal('b');
+    c.Before(packer);
+    const size_t pos = packer.OutputSize();
+    const TCodedStep coded = CodeStep(input, packer, c.Step);
+    EXPECT_EQ(coded.AsPlanned, c.AsPlanned) << c.Name;
+    EXPECT_EQ(coded.Refused.Reason, c.Refused) << c.Name;
+    if (coded.Refused) {
+      EXPECT_EQ(coded.Refused.InputOffset, pos) << c.Name;
+      continue;
+    }
+    EXPECT_EQ(packer.OutputSize(), pos + c.Coded) << c.Name;
+    EXPECT_EQ(coded.Bits > 0, c.Step.IsLiteral() && c.AsPlanned) << c.Name;
+  }
 }
 
 // Events taken back leave no trace: after coding a detour and taking it back, with the
@@ -337,7 +408,9 @@ TEST(WeighedParse, TheEndMarkerBacksUpUntilItFits) {
     EXPECT_EQ(e.Reason(), "the end marker's share of the range would be 0");
   }
   const Bytes input = packer.Output();
-  EndWithBackUp(input, packer);
+  const TCodedStep coded = CodeStep(input, packer, TParseStep::End());
+  EXPECT_FALSE(coded.Refused);
+  EXPECT_FALSE(coded.AsPlanned);
   EXPECT_EQ(packer.Output(), input);
   const TDecodedStream decoded = DecodeStream(packer.Finish());
   EXPECT_TRUE(decoded.End);
