@@ -470,6 +470,17 @@ std::vector<TPackCase> PackCases() {
            " +[0-9.]+% +[0-9]+ +[0-9]+ +yes +0 +s\\.lum\n"
            " +16 +4 +400\\.00% +4 +0 +yes +4 +trailing\\.lum\n$"},
       {"-l on a bad stream", "$PACK -l bad.lum", 1, "^lumera-pack: " + kNotValid, " no +- +bad"},
+      {"an executable given as a stream gets a hint to take its stream out",
+       "cp $EXES/lumera64.exe 'a b.exe' && $PACK -t 'a b.exe'; $PACK -d 'a b.exe' x; "
+       "$PACK -l 'a b.exe' > /dev/null; $EXPLAIN - < 'a b.exe' > /dev/null",
+       1,
+       "^(lumera-pack: a b\\.exe: not a valid stream: .+\n"
+       "lumera-pack: hint: a b\\.exe is an executable; take its stream out with lumera-pack -x "
+       "\"a b\\.exe\"\n){3}"
+       "lumera-explain: standard input: not a valid stream: .+\n"
+       "lumera-explain: hint: standard input is an executable; take its stream out with "
+       "lumera-pack -x -\n$",
+       "", OnlyFiles("'a b.exe'")},
       {"a stream that expands past --max-output", "$PACK -d --max-output 100000 bomb.lum out", 1,
        "^lumera-pack: bomb\\.lum: the decoded output passes its bound: decoding stopped after "
        "[0-9]+ output bytes, at source byte [0-9]+ \\(The decoded output exceeds the bound of "
@@ -522,7 +533,8 @@ std::vector<TPackCase> PackCases() {
       {"-m goes on after a failure", "$PACK -dm --allow-trailing bad.lum trailing.lum", 1,
        "^lumera-pack: " + kNotValid +
            "lumera-pack: trailing\\.lum: warning: 4 source bytes left unused\n$"},
-      {"4 bytes after the end marker are damage", "$PACK -t trailing.lum; $PACK -d trailing.lum x", 1,
+      {"4 bytes after the end marker are damage", "$PACK -t trailing.lum; $PACK -d trailing.lum x",
+       1,
        "^(lumera-pack: trailing\\.lum: the stream is damaged, or other data follows it: its end "
        "marker came after 4 output bytes, at source byte [0-9]+ \\(4 source bytes left "
        "unused\\.\\); --allow-trailing takes it as it is\n){2}$",
@@ -622,7 +634,8 @@ TEST(PackCli, ADamagedStreamFailsUnlessTrailingBytesAreAllowed) {
       "lumera-pack: damaged\\.lum: the stream is damaged, or other data follows it: its end "
       "marker came after 69720 output bytes, at source byte 5961 \\(11664 source bytes left "
       "unused\\.\\); --allow-trailing takes it as it is";
-  const std::string warning = "lumera-pack: damaged\\.lum: warning: 11664 source bytes left unused\n";
+  const std::string warning =
+      "lumera-pack: damaged\\.lum: warning: 11664 source bytes left unused\n";
   const std::string replace = "$PACK --replace damaged.lum $EXES/lumera64.exe new.exe";
   const TPackCase cases[] = {
       {"-t", "$PACK -t damaged.lum", 1, "^" + early + "\n$"},
