@@ -156,6 +156,7 @@ class TRun {
         failed = true;
       }
     }
+    WriteListTotal();
     return failed ? 1 : 0;
   }
 
@@ -208,6 +209,11 @@ class TRun {
     if (job.Output.empty() && job.Input != kStandardStream && !IsRegularFile(job.Input)) {
       throw Exception(DisplayName(job.Input) +
                       ": not a regular file, so there is no default OUTPUT; give one or use -c");
+    }
+    if (job.Output.empty() && Packing() && job.Input.ends_with(kStreamSuffix) && !FOptions.Force) {
+      throw Exception(DisplayName(job.Input) + ": the name ends with " + kStreamSuffix +
+                      " already, so it is left alone; -f packs it again, to " + job.Input +
+                      kStreamSuffix);
     }
     const std::string output =
         job.Output.empty() ? DefaultOutputName(job.Input, FOptions.Mode) : job.Output;
@@ -279,21 +285,57 @@ class TRun {
     TEventRecorder recorder;
     const TDecodedStream found = DecodeStream(stream, &recorder, FOptions.MaxOutput);
     const TSummary summary = Summarize(recorder.Events());
+    const TListRow row{stream.size(),
+                       found.Output.size(),
+                       summary.Literals.Count,
+                       summary.Repeats.Count,
+                       found.End ? found.UnusedSourceBytes : 0,
+                       found.End ? "yes" : "no"};
+    WriteListRow(row, found.End, DisplayName(job.Input));
+    FListTotal.Add(row);
+    if (found.Failure) RefuseStream(job.Input, stream, FailureSentence(*found.Failure));
+    if (found.UnusedSourceBytes > 0) Warn(UnusedWarning(job.Input, found.UnusedSourceBytes));
+  }
+
+  // A line of the listing of -l, the header first. The unused bytes show once the end
+  // marker is reached.
+  struct TListRow {
+    uint64_t Stream = 0;
+    uint64_t Decoded = 0;
+    uint64_t Literals = 0;
+    uint64_t Repeats = 0;
+    uint64_t Unused = 0;
+    const char* End = "-";
+    uint64_t Count = 0;  // of the total: the rows added
+
+    void Add(const TListRow& row) {
+      Stream += row.Stream;
+      Decoded += row.Decoded;
+      Literals += row.Literals;
+      Repeats += row.Repeats;
+      Unused += row.Unused;
+      ++Count;
+    }
+  };
+
+  void WriteListRow(const TListRow& row, bool showUnused, const std::string& name) {
     if (!FListed) {
       WriteStandardOutput("  Stream   Decoded     Ratio  Literals   Repeats  End   Unused  Name\n");
       FListed = true;
     }
-    char row[160];
-    std::snprintf(row, sizeof row, "%8llu  %8llu  %8s  %8llu  %8llu  %-3s  %7s  ",
-                  static_cast<unsigned long long>(stream.size()),
-                  static_cast<unsigned long long>(found.Output.size()),
-                  Ratio(stream.size(), found.Output.size()).c_str(),
-                  static_cast<unsigned long long>(summary.Literals.Count),
-                  static_cast<unsigned long long>(summary.Repeats.Count), found.End ? "yes" : "no",
-                  found.End ? std::to_string(found.UnusedSourceBytes).c_str() : "-");
-    WriteStandardOutput(row + DisplayName(job.Input) + "\n");
-    if (found.Failure) RefuseStream(job.Input, stream, FailureSentence(*found.Failure));
-    if (found.UnusedSourceBytes > 0) Warn(UnusedWarning(job.Input, found.UnusedSourceBytes));
+    const auto count = [](uint64_t n) { return static_cast<unsigned long long>(n); };
+    char text[160];
+    std::snprintf(text, sizeof text, "%8llu  %8llu  %8s  %8llu  %8llu  %-3s  %7s  ",
+                  count(row.Stream), count(row.Decoded), Ratio(row.Stream, row.Decoded).c_str(),
+                  count(row.Literals), count(row.Repeats), row.End,
+                  showUnused ? std::to_string(row.Unused).c_str() : "-");
+    WriteStandardOutput(text + name + "\n");
+  }
+
+  // After several streams, -l ends with their sums, as the common compressors' lists do.
+  void WriteListTotal() {
+    if (FListTotal.Count < 2) return;
+    WriteListRow(FListTotal, true, "(" + std::to_string(FListTotal.Count) + " streams in all)");
   }
 
   // The rules for every output, checked once the inputs are: never an input, an existing
@@ -399,6 +441,7 @@ class TRun {
 
   const TCliOptions& FOptions;
   bool FListed = false;  // the listing's header is out
+  TListRow FListTotal;   // of the streams that -l listed
 };
 
 int RunCommandLine(int argc, char** argv) {

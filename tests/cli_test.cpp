@@ -394,6 +394,7 @@ const std::string kHint = "\nTry 'lumera-pack --help' for more information\\.\n"
 
 std::vector<TPackCase> PackCases() {
   const std::string size = std::to_string(Fixture().Text.size());
+  const std::string stream = std::to_string(Fixture().Stream.size());
   return {
       // Nothing lost on the way through pipes and files without a size.
       {"pipe in, pipe out", "cat s.txt | $PACK | $PACK -d | cat > back.txt", 0, "", "",
@@ -412,6 +413,16 @@ std::vector<TPackCase> PackCases() {
       {"decoding a name without .lum", "cp s.lum plain && $PACK -d plain", 1,
        "^lumera-pack: plain: the name does not end with \\.lum, so there is no default OUTPUT", "",
        OnlyFiles("plain")},
+      {"a FILE.lum is packed again to its default name only with -f",
+       "$PACK s.lum; $PACK -m s.txt s.lum; $PACK s.lum again.lum && $PACK -f s.lum", 0,
+       "^(lumera-pack: s\\.lum: the name ends with \\.lum already, so it is left alone; -f "
+       "packs it again, to s\\.lum\\.lum\n){2}$",
+       "",
+       "cmp again.lum s.lum.lum && $PACK -dc s.lum.lum | cmp - s.lum && " +
+           OnlyFiles("s.txt.lum again.lum s.lum.lum")},
+      {"-k and --keep change nothing: inputs are always kept",
+       "$PACK -k s.txt && $PACK --keep -d -f s.txt.lum", 0, "", "",
+       "cmp s.txt.lum s.lum && " + OnlyFiles("s.txt.lum")},
       {"an existing output needs -f", "cp s.txt s.txt.lum && $PACK s.txt", 1,
        "^lumera-pack: s\\.txt\\.lum: already exists; use -f to overwrite\n$", "",
        "cmp s.txt s.txt.lum"},
@@ -464,11 +475,16 @@ std::vector<TPackCase> PackCases() {
            " -> [0-9]+ bytes \\(stream [0-9.]+% of the decoded size\\), "
            "[0-9.]+ s\n$",
        "", "cmp x.lum s.lum"},
-      {"-l lists each stream", "$PACK -l s.lum trailing.lum", 0,
+      {"-l lists each stream, then their sums", "$PACK -l s.lum trailing.lum s.lum", 0,
        "^lumera-pack: trailing\\.lum: warning: 4 source bytes left unused\n$",
-       "Decoded .*\n +[0-9]+ +" + size +
+       "Decoded .*\n +" + stream + " +" + size +
            " +[0-9.]+% +[0-9]+ +[0-9]+ +yes +0 +s\\.lum\n"
-           " +16 +4 +400\\.00% +4 +0 +yes +4 +trailing\\.lum\n$"},
+           " +16 +4 +400\\.00% +4 +0 +yes +4 +trailing\\.lum\n.*s\\.lum\n +" +
+           std::to_string(2 * Fixture().Stream.size() + 16) + " +" +
+           std::to_string(2 * Fixture().Text.size() + 4) +
+           " +[0-9.]+% +[0-9]+ +[0-9]+ +- +4 +\\(3 streams in all\\)\n$"},
+      {"-l of one stream has no sums", "$PACK -l s.lum none.lum", 1, "none\\.lum: cannot open",
+       "^ +Stream .*\n.* s\\.lum\n$"},
       {"-l on a bad stream", "$PACK -l bad.lum", 1, "^lumera-pack: " + kNotValid, " no +- +bad"},
       {"an executable given as a stream gets a hint to take its stream out",
        "cp $EXES/lumera64.exe 'a b.exe' && $PACK -t 'a b.exe'; $PACK -d 'a b.exe' x; "
