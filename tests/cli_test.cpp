@@ -584,12 +584,23 @@ std::vector<TPackCase> PackCases() {
        "$PACK -d bomb.lum /dev/stdout | head -c 1; exit "
        "${PIPESTATUS[0]}",
        141, "", "", OnlyFiles("")},
-      {"--help and the man pages name the same options",
+      // The synopsis names each row of --help by one of its names at least.
+      {"--help and the man pages name the same options, the synopsis each of them",
        R"(for p in "$PACK" "$EXPLAIN"; do
+            page="$MAN/$(basename "$p").1"
             diff <("$p" --help | grep -oE -- '--([a-z]+(-[a-z]+)*)?' | sort -u) \
-                 <(grep -oE -- '\\-\\-([a-z]+(\\-[a-z]+)*)?' "$MAN/$(basename "$p").1" |
-                   tr -d '\\' | sort -u) ||
+                 <(grep -oE -- '\\-\\-([a-z]+(\\-[a-z]+)*)?' "$page" | tr -d '\\' | sort -u) ||
               exit 1
+            synopsis=$(sed -n '/^\.SH SYNOPSIS/,/^\.SH DESCRIPTION/p' "$page" |
+                       sed 's/\\f[BIRP]//g; s/\\-/-/g' | grep -oE -- '-[-a-zA-Z0-9]+' | sort -u)
+            "$p" --help | grep -E '^(  |      )-' | sed -E 's/^ +//; s/  .*//' | grep -vx -- '--' |
+              while read -r label; do
+                for name in ${label//,/ }; do
+                  grep -qx -- "$name" <<< "$synopsis" && continue 2
+                done
+                echo "the synopsis of $page lacks $label" >&2
+                exit 1
+              done || exit 1
           done)",
        0},
       {"no arguments on a terminal", "script -qec '$PACK' /dev/null", 2, "",
