@@ -7,6 +7,7 @@
 #include "platform/input_file.h"
 #include "platform/process.h"
 #include "platform/standard_streams.h"
+#include "resource/resources.h"
 
 namespace lumera {
 
@@ -67,6 +68,29 @@ void SayError(std::string_view program, std::string_view message) {
   WriteStandardError(std::string(program) + ": " + std::string(message) + "\n");
 }
 
+void SayHint(std::string_view program, std::string_view hint) {
+  SayError(program, "hint: " + std::string(hint));
+}
+
+void SayFailure(std::string_view program, const Exception& failure) {
+  SayError(program, failure.Message());
+  if (const auto* hinted = dynamic_cast<const EHinted*>(&failure)) SayHint(program, hinted->Hint());
+}
+
+std::string CommandWord(const std::string& path) {
+  const bool plain = !path.empty() && std::all_of(path.begin(), path.end(), [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) ||
+           std::string_view("._-/\\:+").find(c) != std::string_view::npos;
+  });
+  return plain ? path : "\"" + path + "\"";
+}
+
+std::optional<std::string> ExecutableHint(const std::string& path, std::span<const uint8_t> bytes) {
+  if (!IsExecutable(bytes)) return std::nullopt;
+  return DisplayName(path) + " is an executable; take its stream out with lumera-pack -x " +
+         CommandWord(path);
+}
+
 int RunProgram(std::string_view program, const std::function<int()>& body) {
   try {
     return body();
@@ -77,7 +101,7 @@ int RunProgram(std::string_view program, const std::function<int()>& body) {
     WriteStandardError("Try '" + std::string(program) + " --help' for more information.\n");
     return kUsageStatus;
   } catch (const Exception& e) {
-    SayError(program, e.Message());
+    SayFailure(program, e);
   } catch (const std::bad_alloc&) {
     SayError(program, "out of memory");
   }

@@ -4,8 +4,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/exceptions.h"
@@ -19,6 +22,18 @@ class EUsage : public Exception {
  public:
   using Exception::Exception;
   const char* ClassName() const override { return "EUsage"; }
+};
+
+// A failure, and on a line of its own after it, what the user may do instead.
+class EHinted : public Exception {
+ public:
+  EHinted(std::string message, std::string hint)
+      : Exception(std::move(message)), FHint(std::move(hint)) {}
+  const char* ClassName() const override { return "EHinted"; }
+  const std::string& Hint() const { return FHint; }
+
+ private:
+  std::string FHint;
 };
 
 inline constexpr int kUsageStatus = 2;
@@ -51,6 +66,20 @@ TParsedCommandLine ReadCommandLine(int argc, char** argv, std::span<const TOptio
 
 // "PROGRAM: MESSAGE" on standard error.
 void SayError(std::string_view program, std::string_view message);
+
+// "PROGRAM: hint: HINT" on standard error, the line after a failure's message.
+void SayHint(std::string_view program, std::string_view hint);
+
+// SayError of the failure's message, then for EHinted its SayHint.
+void SayFailure(std::string_view program, const Exception& failure);
+
+// A path as a command to suggest writes it: in double quotes when it holds more than
+// letters, digits and the characters of plain paths.
+std::string CommandWord(const std::string& path);
+
+// For a stream that does not decode: when bytes are an executable, the hint to take its
+// stream out with lumera-pack -x.
+std::optional<std::string> ExecutableHint(const std::string& path, std::span<const uint8_t> bytes);
 
 // Runs a program's body and returns its exit status. A failure that escapes the body ends
 // the program with its message on standard error: status 2 with a hint to see --help

@@ -93,7 +93,8 @@ void WriteThrough(TOutputFile& out, F write) {
 
 // The page goes to its own file, which is put in place only once the whole page is there
 // and the verdict, which the one who asked for it reads on the console, is out.
-void WritePageFile(const TExplainOptions& options, const TExploration& run, const TComparison* against) {
+void WritePageFile(const TExplainOptions& options, const TExploration& run,
+                   const TComparison* against) {
   std::vector<std::string> inputs = {options.Stream};
   if (options.Against) inputs.push_back(*options.Against);
   CheckOutputTarget(inputs, options.Page, options.Force);
@@ -120,6 +121,7 @@ int Run(const TExplainOptions& options) {
   }
   if (run.Failure) {
     SayError(kProgram, DisplayName(options.Stream) + ": " + FailureSentence(*run.Failure));
+    if (const auto hint = ExecutableHint(options.Stream, stream)) SayHint(kProgram, *hint);
     return 1;
   }
   return against && against->Verdict != TVerdict::Matches ? kDiffers : 0;

@@ -7,12 +7,14 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "encoder/event_packer.h"
 #include "encoder/pack.h"
 #include "encoder/stream_packer.h"
 #include "engine/stream_decode.h"
+#include "explore/byte_text.h"
 #include "explore/event_recorder.h"
 #include "explore/exploration.h"
 #include "lumera_version.h"
@@ -21,6 +23,7 @@
 #include "platform/output_file.h"
 #include "platform/process.h"
 #include "platform/standard_streams.h"
+#include "platform/utf8.h"
 #include "programs/command_line.h"
 #include "programs/event_lines.h"
 #include "programs/pack_options.h"
@@ -43,12 +46,21 @@ std::string FailureText(const TDecodeFailure& failure) {
          (failure.EndedEarly() ? "; --allow-trailing takes it as it is" : "");
 }
 
-// A stream decoded whole, or the failure's text after the name the user gave it.
+// Raises the failure of a stream that does not decode, after the name the user gave it:
+// with a hint when the stream is an executable.
+[[noreturn]] void RefuseStream(const std::string& name, const std::vector<uint8_t>& stream,
+                               const std::string& sentence) {
+  const std::string message = DisplayName(name) + ": " + sentence;
+  if (auto hint = ExecutableHint(name, stream)) throw EHinted(message, std::move(*hint));
+  throw Exception(message);
+}
+
+// A stream decoded whole, or else its failure (see RefuseStream).
 TDecodedStream Decode(const std::string& name, const std::vector<uint8_t>& stream,
                       uint64_t maxOutput, bool allowTrailing) {
   TDecodedStream decoded = DecodeStream(stream, nullptr, maxOutput);
   if (const auto failure = WholeStreamFailure(decoded, allowTrailing)) {
-    throw Exception(DisplayName(name) + ": " + FailureText(*failure));
+    RefuseStream(name, stream, FailureText(*failure));
   }
   return decoded;
 }
@@ -101,6 +113,20 @@ auto InExecutable(const std::string& name, F action) {
   }
 }
 
+// Text as people write it: UTF-8 without control characters but tab, line feed, form
+// feed and carriage return.
+bool IsPlainText(const std::vector<uint8_t>& bytes) {
+  const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  for (size_t at = 0; at < text.size();) {
+    const auto byte = static_cast<uint8_t>(text[at]);
+    const size_t length =
+        byte < 0x80 ? (IsTextByte(byte) || byte == '\f' ? 1 : 0) : Utf8Length(text.substr(at));
+    if (length == 0) return false;
+    at += length;
+  }
+  return !text.empty();
+}
+
 // The stream's share of the decoded size, as a percentage.
 std::string Ratio(uint64_t streamBytes, uint64_t decodedBytes) {
   if (decodedBytes == 0) return "-";
@@ -126,10 +152,11 @@ class TRun {
         SayError(kProgram, DisplayName(job.Input) + ": out of memory");
         failed = true;
       } catch (const Exception& e) {
-        SayError(kProgram, e.Message());
+        SayFailure(kProgram, e);
         failed = true;
       }
     }
+    WriteListTotal();
     return failed ? 1 : 0;
   }
 
@@ -182,6 +209,11 @@ class TRun {
     if (job.Output.empty() && job.Input != kStandardStream && !IsRegularFile(job.Input)) {
       throw Exception(DisplayName(job.Input) +
                       ": not a regular file, so there is no default OUTPUT; give one or use -c");
+    }
+    if (job.Output.empty() && Packing() && job.Input.ends_with(kStreamSuffix) && !FOptions.Force) {
+      throw Exception(DisplayName(job.Input) + ": the name ends with " + kStreamSuffix +
+                      " already, so it is left alone; -f packs it again, to " + job.Input +
+                      kStreamSuffix);
     }
     const std::string output =
         job.Output.empty() ? DefaultOutputName(job.Input, FOptions.Mode) : job.Output;
@@ -253,23 +285,57 @@ class TRun {
     TEventRecorder recorder;
     const TDecodedStream found = DecodeStream(stream, &recorder, FOptions.MaxOutput);
     const TSummary summary = Summarize(recorder.Events());
+    const TListRow row{stream.size(),
+                       found.Output.size(),
+                       summary.Literals.Count,
+                       summary.Repeats.Count,
+                       found.End ? found.UnusedSourceBytes : 0,
+                       found.End ? "yes" : "no"};
+    WriteListRow(row, found.End, DisplayName(job.Input));
+    FListTotal.Add(row);
+    if (found.Failure) RefuseStream(job.Input, stream, FailureSentence(*found.Failure));
+    if (found.UnusedSourceBytes > 0) Warn(UnusedWarning(job.Input, found.UnusedSourceBytes));
+  }
+
+  // A line of the listing of -l, the header first. The unused bytes show once the end
+  // marker is reached.
+  struct TListRow {
+    uint64_t Stream = 0;
+    uint64_t Decoded = 0;
+    uint64_t Literals = 0;
+    uint64_t Repeats = 0;
+    uint64_t Unused = 0;
+    const char* End = "-";
+    uint64_t Count = 0;  // of the total: the rows added
+
+    void Add(const TListRow& row) {
+      Stream += row.Stream;
+      Decoded += row.Decoded;
+      Literals += row.Literals;
+      Repeats += row.Repeats;
+      Unused += row.Unused;
+      ++Count;
+    }
+  };
+
+  void WriteListRow(const TListRow& row, bool showUnused, const std::string& name) {
     if (!FListed) {
       WriteStandardOutput("  Stream   Decoded     Ratio  Literals   Repeats  End   Unused  Name\n");
       FListed = true;
     }
-    char row[160];
-    std::snprintf(row, sizeof row, "%8llu  %8llu  %8s  %8llu  %8llu  %-3s  %7s  ",
-                  static_cast<unsigned long long>(stream.size()),
-                  static_cast<unsigned long long>(found.Output.size()),
-                  Ratio(stream.size(), found.Output.size()).c_str(),
-                  static_cast<unsigned long long>(summary.Literals.Count),
-                  static_cast<unsigned long long>(summary.Repeats.Count), found.End ? "yes" : "no",
-                  found.End ? std::to_string(found.UnusedSourceBytes).c_str() : "-");
-    WriteStandardOutput(row + DisplayName(job.Input) + "\n");
-    if (found.Failure) {
-      throw Exception(DisplayName(job.Input) + ": " + FailureSentence(*found.Failure));
-    }
-    if (found.UnusedSourceBytes > 0) Warn(UnusedWarning(job.Input, found.UnusedSourceBytes));
+    const auto count = [](uint64_t n) { return static_cast<unsigned long long>(n); };
+    char text[160];
+    std::snprintf(text, sizeof text, "%8llu  %8llu  %8s  %8llu  %8llu  %-3s  %7s  ",
+                  count(row.Stream), count(row.Decoded), Ratio(row.Stream, row.Decoded).c_str(),
+                  count(row.Literals), count(row.Repeats), row.End,
+                  showUnused ? std::to_string(row.Unused).c_str() : "-");
+    WriteStandardOutput(text + name + "\n");
+  }
+
+  // After several streams, -l ends with their sums, as the common compressors' lists do.
+  void WriteListTotal() {
+    if (FListTotal.Count < 2) return;
+    WriteListRow(FListTotal, true, "(" + std::to_string(FListTotal.Count) + " streams in all)");
   }
 
   // The rules for every output, checked once the inputs are: never an input, an existing
@@ -333,8 +399,7 @@ class TRun {
     } else if (!FOptions.ForceStream) {
       TDecodedStream decoded = DecodeStream(stream, nullptr, FOptions.MaxOutput);
       if (const auto failure = WholeStreamFailure(decoded, FOptions.AllowTrailing)) {
-        throw Exception(DisplayName(name) + ": " + FailureText(*failure) +
-                        "; --force-stream puts it in all the same");
+        RefuseNewStream(job, given, FailureText(*failure));
       }
       text = std::move(decoded.Output);
       unused = decoded.UnusedSourceBytes;
@@ -356,12 +421,27 @@ class TRun {
     for (const std::string& said : replaced.Notices) Warn(DisplayName(job.Input) + ": " + said);
   }
 
+  // NEW of --replace does not decode. Plain text wants a level, which packs it first;
+  // anything else may go in as it is with --force-stream.
+  [[noreturn]] void RefuseNewStream(const TJob& job, const std::vector<uint8_t>& given,
+                                    const std::string& sentence) const {
+    const std::string& name = FOptions.Replacement;
+    const std::string message = DisplayName(name) + ": " + sentence;
+    if (!IsPlainText(given)) throw Exception(message + "; --force-stream puts it in all the same");
+    throw EHinted(message, DisplayName(name) +
+                               " looks like plain text; add a level to pack it first, as in -9 "
+                               "--replace " +
+                               CommandWord(name) + " " + CommandWord(job.Input) + " " +
+                               CommandWord(job.Output));
+  }
+
   void Warn(const std::string& message) const {
     if (FOptions.Verbosity != TVerbosity::Quiet) SayError(kProgram, message);
   }
 
   const TCliOptions& FOptions;
   bool FListed = false;  // the listing's header is out
+  TListRow FListTotal;   // of the streams that -l listed
 };
 
 int RunCommandLine(int argc, char** argv) {

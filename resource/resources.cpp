@@ -309,4 +309,13 @@ bool IsSigned(std::span<const uint8_t> file) {
   return IsSigned(TPeImage(file));
 }
 
+bool IsExecutable(std::span<const uint8_t> file) {
+  try {
+    const TPeImage image(file);
+    return true;
+  } catch (const EBadExecutable&) {
+    return false;
+  }
+}
+
 }  // namespace lumera

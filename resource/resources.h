@@ -119,4 +119,7 @@ std::vector<uint8_t> ReplaceResource(std::span<const uint8_t> file, const TResou
 // The file carries a signature (a certificate table), which ReplaceResource would break.
 bool IsSigned(std::span<const uint8_t> file);
 
+// The file's headers read as those of a PE executable or DLL.
+bool IsExecutable(std::span<const uint8_t> file);
+
 }  // namespace lumera

@@ -394,6 +394,7 @@ const std::string kHint = "\nTry 'lumera-pack --help' for more information\\.\n"
 
 std::vector<TPackCase> PackCases() {
   const std::string size = std::to_string(Fixture().Text.size());
+  const std::string stream = std::to_string(Fixture().Stream.size());
   return {
       // Nothing lost on the way through pipes and files without a size.
       {"pipe in, pipe out", "cat s.txt | $PACK | $PACK -d | cat > back.txt", 0, "", "",
@@ -412,6 +413,16 @@ std::vector<TPackCase> PackCases() {
       {"decoding a name without .lum", "cp s.lum plain && $PACK -d plain", 1,
        "^lumera-pack: plain: the name does not end with \\.lum, so there is no default OUTPUT", "",
        OnlyFiles("plain")},
+      {"a FILE.lum is packed again to its default name only with -f",
+       "$PACK s.lum; $PACK -m s.txt s.lum; $PACK s.lum again.lum && $PACK -f s.lum", 0,
+       "^(lumera-pack: s\\.lum: the name ends with \\.lum already, so it is left alone; -f "
+       "packs it again, to s\\.lum\\.lum\n){2}$",
+       "",
+       "cmp again.lum s.lum.lum && $PACK -dc s.lum.lum | cmp - s.lum && " +
+           OnlyFiles("s.txt.lum again.lum s.lum.lum")},
+      {"-k and --keep change nothing: inputs are always kept",
+       "$PACK -k s.txt && $PACK --keep -d -f s.txt.lum", 0, "", "",
+       "cmp s.txt.lum s.lum && " + OnlyFiles("s.txt.lum")},
       {"an existing output needs -f", "cp s.txt s.txt.lum && $PACK s.txt", 1,
        "^lumera-pack: s\\.txt\\.lum: already exists; use -f to overwrite\n$", "",
        "cmp s.txt s.txt.lum"},
@@ -464,12 +475,28 @@ std::vector<TPackCase> PackCases() {
            " -> [0-9]+ bytes \\(stream [0-9.]+% of the decoded size\\), "
            "[0-9.]+ s\n$",
        "", "cmp x.lum s.lum"},
-      {"-l lists each stream", "$PACK -l s.lum trailing.lum", 0,
+      {"-l lists each stream, then their sums", "$PACK -l s.lum trailing.lum s.lum", 0,
        "^lumera-pack: trailing\\.lum: warning: 4 source bytes left unused\n$",
-       "Decoded .*\n +[0-9]+ +" + size +
+       "Decoded .*\n +" + stream + " +" + size +
            " +[0-9.]+% +[0-9]+ +[0-9]+ +yes +0 +s\\.lum\n"
-           " +16 +4 +400\\.00% +4 +0 +yes +4 +trailing\\.lum\n$"},
+           " +16 +4 +400\\.00% +4 +0 +yes +4 +trailing\\.lum\n.*s\\.lum\n +" +
+           std::to_string(2 * Fixture().Stream.size() + 16) + " +" +
+           std::to_string(2 * Fixture().Text.size() + 4) +
+           " +[0-9.]+% +[0-9]+ +[0-9]+ +- +4 +\\(3 streams in all\\)\n$"},
+      {"-l of one stream has no sums", "$PACK -l s.lum none.lum", 1, "none\\.lum: cannot open",
+       "^ +Stream .*\n.* s\\.lum\n$"},
       {"-l on a bad stream", "$PACK -l bad.lum", 1, "^lumera-pack: " + kNotValid, " no +- +bad"},
+      {"an executable given as a stream gets a hint to take its stream out",
+       "cp $EXES/lumera64.exe 'a b.exe' && $PACK -t 'a b.exe'; $PACK -d 'a b.exe' x; "
+       "$PACK -l 'a b.exe' > /dev/null; $EXPLAIN - < 'a b.exe' > /dev/null",
+       1,
+       "^(lumera-pack: a b\\.exe: not a valid stream: .+\n"
+       "lumera-pack: hint: a b\\.exe is an executable; take its stream out with lumera-pack -x "
+       "\"a b\\.exe\"\n){3}"
+       "lumera-explain: standard input: not a valid stream: .+\n"
+       "lumera-explain: hint: standard input is an executable; take its stream out with "
+       "lumera-pack -x -\n$",
+       "", OnlyFiles("'a b.exe'")},
       {"a stream that expands past --max-output", "$PACK -d --max-output 100000 bomb.lum out", 1,
        "^lumera-pack: bomb\\.lum: the decoded output passes its bound: decoding stopped after "
        "[0-9]+ output bytes, at source byte [0-9]+ \\(The decoded output exceeds the bound of "
@@ -522,7 +549,8 @@ std::vector<TPackCase> PackCases() {
       {"-m goes on after a failure", "$PACK -dm --allow-trailing bad.lum trailing.lum", 1,
        "^lumera-pack: " + kNotValid +
            "lumera-pack: trailing\\.lum: warning: 4 source bytes left unused\n$"},
-      {"4 bytes after the end marker are damage", "$PACK -t trailing.lum; $PACK -d trailing.lum x", 1,
+      {"4 bytes after the end marker are damage", "$PACK -t trailing.lum; $PACK -d trailing.lum x",
+       1,
        "^(lumera-pack: trailing\\.lum: the stream is damaged, or other data follows it: its end "
        "marker came after 4 output bytes, at source byte [0-9]+ \\(4 source bytes left "
        "unused\\.\\); --allow-trailing takes it as it is\n){2}$",
@@ -556,12 +584,23 @@ std::vector<TPackCase> PackCases() {
        "$PACK -d bomb.lum /dev/stdout | head -c 1; exit "
        "${PIPESTATUS[0]}",
        141, "", "", OnlyFiles("")},
-      {"--help and the man pages name the same options",
+      // The synopsis names each row of --help by one of its names at least.
+      {"--help and the man pages name the same options, the synopsis each of them",
        R"(for p in "$PACK" "$EXPLAIN"; do
+            page="$MAN/$(basename "$p").1"
             diff <("$p" --help | grep -oE -- '--([a-z]+(-[a-z]+)*)?' | sort -u) \
-                 <(grep -oE -- '\\-\\-([a-z]+(\\-[a-z]+)*)?' "$MAN/$(basename "$p").1" |
-                   tr -d '\\' | sort -u) ||
+                 <(grep -oE -- '\\-\\-([a-z]+(\\-[a-z]+)*)?' "$page" | tr -d '\\' | sort -u) ||
               exit 1
+            synopsis=$(sed -n '/^\.SH SYNOPSIS/,/^\.SH DESCRIPTION/p' "$page" |
+                       sed 's/\\f[BIRP]//g; s/\\-/-/g' | grep -oE -- '-[-a-zA-Z0-9]+' | sort -u)
+            "$p" --help | grep -E '^(  |      )-' | sed -E 's/^ +//; s/  .*//' | grep -vx -- '--' |
+              while read -r label; do
+                for name in ${label//,/ }; do
+                  grep -qx -- "$name" <<< "$synopsis" && continue 2
+                done
+                echo "the synopsis of $page lacks $label" >&2
+                exit 1
+              done || exit 1
           done)",
        0},
       {"no arguments on a terminal", "script -qec '$PACK' /dev/null", 2, "",
@@ -622,7 +661,8 @@ TEST(PackCli, ADamagedStreamFailsUnlessTrailingBytesAreAllowed) {
       "lumera-pack: damaged\\.lum: the stream is damaged, or other data follows it: its end "
       "marker came after 69720 output bytes, at source byte 5961 \\(11664 source bytes left "
       "unused\\.\\); --allow-trailing takes it as it is";
-  const std::string warning = "lumera-pack: damaged\\.lum: warning: 11664 source bytes left unused\n";
+  const std::string warning =
+      "lumera-pack: damaged\\.lum: warning: 11664 source bytes left unused\n";
   const std::string replace = "$PACK --replace damaged.lum $EXES/lumera64.exe new.exe";
   const TPackCase cases[] = {
       {"-t", "$PACK -t damaged.lum", 1, "^" + early + "\n$"},

@@ -63,7 +63,8 @@ TEST(CliOptions, OptionsAndOperandsInAnyOrder) {
     EXPECT_EQ(options.MaxOutput, c.MaxOutput);
     EXPECT_EQ(options.Operands, c.Operands);
   }
-  const TCliOptions flags = Parse({"-cfmqh", "-V", "-v"});
+  // -k and --keep are taken, as scripts for other compressors give them: inputs stay anyway.
+  const TCliOptions flags = Parse({"-cfmkqh", "-V", "-v", "--keep"});
   EXPECT_TRUE(flags.ToStdout && flags.Force && flags.Multiple && flags.Help && flags.Version);
   EXPECT_EQ(flags.Verbosity, TVerbosity::Verbose);
   EXPECT_EQ(Parse({"--replace", "n", "--lang=7", "a", "b"}).Resource.Language, 7u);

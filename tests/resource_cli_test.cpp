@@ -129,11 +129,18 @@ std::vector<TResourceCase> ResourceCases() {
        "^lumera-pack: signed\\.exe: the file is signed, and any change to it breaks the signature; "
        "--strip-signature removes the signature\n$",
        "[ ! -e new.exe ]"},
+      // Plain text wants a level, which packs it first; --force-stream would put it in raw.
       {"--replace refuses what does not decode to its end marker",
-       "$PACK --replace dec.xml lumera64.exe new.exe", 1,
+       "$PACK --replace dec.xml lumera64.exe 'new file.exe'; "
+       "$PACK --replace sample.exe.orig lumera64.exe new.exe",
+       1,
        "^lumera-pack: dec\\.xml: not a valid stream: decoding failed after 0 output bytes, at "
-       "source byte [0-9]+ \\(.+\\); --force-stream puts it in all the same\n$",
-       "[ ! -e new.exe ]"},
+       "source byte [0-9]+ \\(.+\\)\n"
+       "lumera-pack: hint: dec\\.xml looks like plain text; add a level to pack it first, as in "
+       "-9 --replace dec\\.xml lumera64\\.exe \"new file\\.exe\"\n"
+       "lumera-pack: sample\\.exe\\.orig: not a valid stream: decoding failed after 0 output "
+       "bytes, at source byte [0-9]+ \\(.+\\); --force-stream puts it in all the same\n$",
+       "[ ! -e new.exe ] && [ ! -e 'new file.exe' ]"},
       {"the new executable takes the old one's mode",
        "chmod 751 lumera64.exe && $PACK --replace short.lum lumera64.exe new.exe", 0, "",
        "[ $(stat -c %a new.exe) = 751 ]"},
