@@ -228,7 +228,8 @@ TEST(CliOptions, ExplainTakesOneStreamAndOneFormat) {
        "--max-input wants a byte count such as 1048576 or 64M, not '1Q'"},
   };
   for (const auto& [words, message] : refused) {
-    EXPECT_EQ(testing::FailureMessage([&] { ParseExplain(words); }), message)
+    const std::vector<std::string>& given = words;
+    EXPECT_EQ(testing::FailureMessage([&] { ParseExplain(given); }), message)
         << ::testing::PrintToString(words);
   }
 }
