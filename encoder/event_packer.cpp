@@ -40,7 +40,8 @@ std::string EventText(const TEventChoice& event) {
   switch (event.Kind) {
     case TEventChoice::TKind::Literal:
       return "literal byte " + std::to_string(event.Byte) +
-             (event.Escaped ? " escaped true" : " escaped false");
+             (event.Escaped ? " escaped true" : " escaped false") +
+             (event.Copy != 0 ? " copy " + std::to_string(event.Copy) : "");
     case TEventChoice::TKind::Repeat:
       return "repeat code " + std::to_string(event.Code) + " len " + std::to_string(event.Length);
     case TEventChoice::TKind::End:

@@ -282,6 +282,10 @@ TEST(PackCli, EventListsThatCannotBePackedAreRefusedWithTheirLine) {
       {"a byte its context lacks", a + Literal('b') + kEnd,
        "line 2: literal byte 98 escaped false cannot be coded: the context table does not hold "
        "the byte, so it must be escaped"},
+      {"a copy the table lacks",
+       a + "{\"type\":\"literal\",\"byte\":97,\"escaped\":false,\"copy\":2}\n" + kEnd,
+       "line 2: literal byte 97 escaped false copy 2 cannot be coded: the table holds fewer "
+       "copies of the byte than the literal names"},
       {"a code that names nothing", a + Repeat(5, 3) + kEnd,
        "line 2: repeat code 5 len 3 cannot be coded: the offset code names no output to copy "
        "from"},
