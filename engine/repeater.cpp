@@ -24,7 +24,8 @@ namespace {
 // Puts a stream's position back where it was, also when an exception passes.
 class TPositionGuard {
  public:
-  explicit TPositionGuard(TStream& stream) : FStream(stream), FSaved(stream.Position()) {}
+  // position is where the stream stands now.
+  TPositionGuard(TStream& stream, int64_t position) : FStream(stream), FSaved(position) {}
   ~TPositionGuard() { FStream.Seek(FSaved, TSeekOrigin::Beginning); }
   TPositionGuard(const TPositionGuard&) = delete;
   TPositionGuard& operator=(const TPositionGuard&) = delete;
@@ -33,6 +34,13 @@ class TPositionGuard {
   TStream& FStream;
   int64_t FSaved;
 };
+
+// Whether output holds the byte at offset, read from position here. A negative offset
+// counts back from that position, any other from the start.
+bool Holds(const TStream& output, int64_t here, int32_t offset) {
+  const int64_t target = offset < 0 ? here + offset : offset;
+  return target >= 0 && target < output.Size();
+}
 
 }  // namespace
 
@@ -52,27 +60,25 @@ void TDecompressor::PutByte(uint8_t b) {
   FHistIdx = static_cast<uint8_t>((FHistIdx + 1) & 3);
 }
 
-// A negative offset counts back from the current position, any other from the start.
 // Only a byte that exists is returned: a target outside the output is a bad offset code.
+// This runs for every copied byte.
 uint8_t TDecompressor::ReadBack(int32_t offset) {
-  const std::optional<uint8_t> b = ByteAt(offset);
-  if (!b) RefuseOffset();
-  return *b;
-}
-
-std::optional<uint8_t> TDecompressor::ByteAt(int32_t offset) {
   const int64_t here = FDest->Position();
-  const int64_t target = offset < 0 ? here + offset : offset;
-  if (target < 0 || target >= FDest->Size()) return std::nullopt;
-  TPositionGuard guard(*FDest);
+  if (!Holds(*FDest, here, offset)) RefuseOffset();
+  TPositionGuard guard(*FDest, here);
   if (offset < 0) {
     FDest->Seek(offset, TSeekOrigin::Current);
   } else {
     FDest->Seek(offset, TSeekOrigin::Beginning);
   }
   uint8_t b = 0;
-  if (FDest->Read(&b, 1) != 1) return std::nullopt;
+  if (FDest->Read(&b, 1) != 1) RefuseOffset();
   return b;
+}
+
+std::optional<uint8_t> TDecompressor::ByteAt(int32_t offset) {
+  if (!Holds(*FDest, FDest->Position(), offset)) return std::nullopt;
+  return ReadBack(offset);
 }
 
 std::optional<int32_t> TDecompressor::RepeatStart(uint32_t code) {
