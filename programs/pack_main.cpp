@@ -335,7 +335,11 @@ class TRun {
   // After several streams, -l ends with their sums, as the common compressors' lists do.
   void WriteListTotal() {
     if (FListTotal.Count < 2) return;
-    WriteListRow(FListTotal, true, "(" + std::to_string(FListTotal.Count) + " streams in all)");
+    // Built up in steps: g++ 12 warns wrongly of an overlap in "(" + std::to_string(n).
+    std::string name = "(";
+    name += std::to_string(FListTotal.Count);
+    name += " streams in all)";
+    WriteListRow(FListTotal, true, name);
   }
 
   // The rules for every output, checked once the inputs are: never an input, an existing
