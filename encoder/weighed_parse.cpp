@@ -29,8 +29,8 @@ TRefused TWeighedParser::Run() {
   return FRefused;
 }
 
-// One scan of the context table finds both the byte and the escape; the root's costs
-// come from its cost array.
+// The byte's and the escape's weights come from the context table; the root's costs come
+// from its cost array.
 TWeighedParser::TLiteralPrices TWeighedParser::PricesAt(size_t pos) {
   constexpr int kEscape = TCostArray::kEscapeSlot;
   const uint8_t byte = FInput[pos];

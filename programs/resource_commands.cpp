@@ -151,13 +151,13 @@ void CheckReplaced(std::span<const uint8_t> exe, const TResourceOptions& options
       throw EBadExecutable("the new executable does not hold the new stream in language " +
                            std::to_string(language));
     }
-    if (!text) continue;
-    const TDecodedStream decoded =
-        DecodeStream(found.Bytes, nullptr, std::max<uint64_t>(text->size(), 1));
-    if (decoded.Failure || decoded.Output != *text) {
-      throw EBadExecutable(
-          "the stream read back from the new executable does not decode to the text");
-    }
+  }
+  // Each language holds these very bytes, so one decoding checks them all.
+  if (!text) return;
+  const TDecodedStream decoded = DecodeStream(stream, nullptr, std::max<uint64_t>(text->size(), 1));
+  if (decoded.Failure || decoded.Output != *text) {
+    throw EBadExecutable(
+        "the stream read back from the new executable does not decode to the text");
   }
 }
 

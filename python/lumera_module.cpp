@@ -351,13 +351,13 @@ half a megabyte, random bytes up to about 100 KB.)");
 A list of dicts with the keys of lumera-explain --json: type ("literal", "repeat" or
 "end"), out, depth, bits and info; a literal adds byte and escaped, and copy when its
 context table held the byte more than once and it came through a later copy (1 the
-second); a repeat adds code, from and len. The end event adds tail, what follows the end marker, which lumera-explain --json
-gives in its summary: a dict of code (the code value left), bits_taken (by the coder, the
-initial 32 bits included), unused_bit_count and unused_bits (the bits of the last word
-never taken), bytes (the source bytes after that word) and code_left_share (true when at
-some step the code value lay outside the decoded entry's share, so that the stream comes
-back only as one that decodes the same). pack_events takes the list
-back. max_output is bounded as in decompress. Raises LumeraError as decompress does.)");
+second); a repeat adds code, from and len. The end event adds tail, what follows the end
+marker, which lumera-explain --json gives in its summary: a dict of code (the code value
+left), bits_taken (by the coder, the initial 32 bits included), unused_bit_count and
+unused_bits (the bits of the last word never taken), bytes (the source bytes after that
+word) and code_left_share (true when at some step the code value lay outside the decoded
+entry's share, so that the stream comes back only as one that decodes the same).
+pack_events takes the list back. max_output is bounded as in decompress. Raises LumeraError as decompress does.)");
 
   m.def(
       "pack_events",
@@ -380,9 +380,8 @@ back. max_output is bounded as in decompress. Raises LumeraError as decompress d
       R"(The stream of exactly these events, in order: the list that explain returns, edited or not.
 
 Only the choices count: type, a literal's byte, escaped and copy (0 when left out), a
-repeat's code and len; the
-other keys (out, depth, bits, info, from) are derived by the decoder and ignored, so an
-edited list needs no figures recomputed. The end event's tail, as explain gives it, ends
+repeat's code and len; the other keys (out, depth, bits, info, from) are derived by the
+decoder and ignored, so an edited list needs no figures recomputed. The end event's tail, as explain gives it, ends
 the stream as it was, so an unedited list gives the explained stream back byte for byte.
 An edited list, or one without a tail, gets a flush of its own. A stream whose encoder
 left a code value outside its entry's share cannot come back byte for byte: its events
